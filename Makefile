@@ -1,0 +1,47 @@
+# Rowcaster: top-level commands. See README.md.
+SHELL := /bin/bash
+JOBS  ?= $(shell nproc)
+BUILD := build
+
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/linux/CMakeCache.txt:
+	cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
+$(BUILD)/asan/CMakeCache.txt:
+	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DROWCASTER_SANITIZE=ON
+$(BUILD)/windows/CMakeCache.txt:
+	cmake -S . -B $(BUILD)/windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+
+build-linux: $(BUILD)/linux/CMakeCache.txt
+	cmake --build $(BUILD)/linux -j $(JOBS)
+build-asan: $(BUILD)/asan/CMakeCache.txt
+	cmake --build $(BUILD)/asan -j $(JOBS)
+build-windows: $(BUILD)/windows/CMakeCache.txt
+	cmake --build $(BUILD)/windows -j $(JOBS)
+
+build: deps
+	$(MAKE) build-linux build-asan build-windows
+
+test-linux: build-linux
+	cd $(BUILD)/linux && ctest --output-on-failure -j $(JOBS)
+test-asan: build-asan
+	cd $(BUILD)/asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+test-windows: build-windows
+	bash scripts/wine-session.sh bash -c 'cd $(BUILD)/windows && ctest --output-on-failure'
+
+test: build
+	@bash scripts/run-all-tests.sh
+
+demo: deps build-linux
+	@bash scripts/demo.sh
+
+run: deps build-windows
+	@bash scripts/run-windows-program.sh
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,3 @@
+#include "engine/run_state.h"
+
+RunStateRecord RunState;

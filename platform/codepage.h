@@ -1,0 +1,36 @@
+// Code page conversion. The system keeps its texts in code page 932 (Shift-JIS);
+// conversions always name 932 explicitly, never the process's ANSI code page.
+#pragma once
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+// Shift-JIS to UTF-8. Bytes that are not valid Shift-JIS become replacement characters,
+// as MultiByteToWideChar does with flags 0. Stops at the first zero byte or after len bytes.
+std::string Cp932ToUtf8(const char* text, size_t len);
+inline std::string Cp932ToUtf8(const std::string& text) { return Cp932ToUtf8(text.data(), text.size()); }
+
+// UTF-8 to Shift-JIS. Characters that code page 932 lacks become "?".
+// Malformed UTF-8 becomes replacement characters first, and so "?".
+std::string Utf8ToCp932(const char* text, size_t len);
+inline std::string Utf8ToCp932(const std::string& text) { return Utf8ToCp932(text.data(), text.size()); }
+
+// UTF-16 (code units) to Shift-JIS, "?" for what 932 lacks; used by readers of UTF-16 data.
+std::string Utf16ToCp932(const char16_t* text, size_t len);
+
+// True when every character of the UTF-8 text exists in code page 932.
+bool Utf8FitsCp932(const char* text, size_t len);
+
+}  // namespace platform
+
+#ifdef _WIN32
+namespace platform {
+// For the Win32 boundary: window texts and wide file calls.
+std::wstring Cp932ToWide(const char* text);
+std::wstring Cp932ToWide(const char* text, size_t len);
+// Returns false (and a text with "?") when some character has no 932 form.
+bool WideToCp932(const wchar_t* text, std::string& out);
+std::string WideToCp932(const wchar_t* text);
+}  // namespace platform
+#endif

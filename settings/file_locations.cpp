@@ -1,0 +1,3 @@
+#include "settings/file_locations.h"
+
+FileLocationsRecord FileLocations = {};
