@@ -11,3 +11,6 @@ struct FileLocationsRecord {
 };
 
 extern FileLocationsRecord FileLocations;
+
+// Fills FileLocations in its fixed order (creating the data folder on the way).
+void BuildFileLocations();

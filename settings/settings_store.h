@@ -1,0 +1,17 @@
+// The settings store: "Environ.def" (fifteen CR LF lines) and its scrambled form "Environ.psw".
+#pragma once
+
+// Start-up: unscramble "Environ.psw" into "Environ.def" (deleting the stored form on success),
+// then read "Environ.def" into SendSettings.
+void LoadSettings();
+
+// The storage steps of save-and-exit: unless EscapePressed is 1, write SendSettings to
+// "Environ.def"; then scramble it into "Environ.psw" and delete "Environ.def" on success.
+void StoreSettings();
+
+// In place; its own inverse.
+void ScrambleBytes(unsigned char* bytes, int length);
+
+// Reads the whole source, scrambles it, writes the destination. 0 on success, -1 on failure
+// (the destination then does not hold every byte; the source is never changed).
+int ScrambleFile(const char* sourcePath, const char* destinationPath);
