@@ -32,5 +32,5 @@ run "sanitizer tests" bash -c "cd build/asan && ASAN_OPTIONS=detect_leaks=1 ctes
 run "Windows tests under Wine" bash scripts/wine-session.sh bash -c "cd build/windows && ctest --output-on-failure -j $jobs"
 rm -f "$log"
 echo
-echo "all sets: $passed passed, $failed failed"
+echo "total: $passed passed, $failed failed"
 exit $status
