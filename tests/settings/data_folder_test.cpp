@@ -190,6 +190,34 @@ TEST(ModulePath, IsThisProgram) {
   }
 }
 
+#ifndef _WIN32
+// Run by ModulePath.ALongFolderIsRefused in a copy of this program that sits in a folder too
+// long for a 260-byte path.
+TEST(ModulePath, DISABLED_InALongFolder) {
+  EXPECT_STREQ(GetModulePath(), "");
+  BuildFileLocations();
+  EXPECT_STREQ(FileLocations.ToolPath, "");
+  EXPECT_STREQ(FileLocations.EditorPath, "");
+  EXPECT_STRNE(FileLocations.SettingsPath, "");
+}
+
+TEST_F(DataFolderTest, ALongModuleFolderIsRefused) {
+  std::string deep = folder_.path();
+  while (deep.size() < 300) deep += "/" + std::string(40, 'd');
+  std::filesystem::create_directories(deep);
+  std::string copy = deep + "/settings_test";
+  std::error_code linked;
+  std::filesystem::create_hard_link(Native(GetModulePath()), copy, linked);
+  if (linked) std::filesystem::copy_file(Native(GetModulePath()), copy);
+  SetEnv("ProgramData", folder_.path().c_str());
+  std::string command = "'" + copy + "' --gtest_also_run_disabled_tests --gtest_filter=ModulePath.DISABLED_InALongFolder"
+                        " > '" + folder_.path() + "/child.txt' 2>&1";
+  int status = std::system(command.c_str());
+  EXPECT_EQ(status, 0) << ReadBytes(folder_.path() + "/child.txt");
+  EXPECT_NE(ReadBytes(folder_.path() + "/child.txt").find("[  PASSED  ] 1 test"), std::string::npos);
+}
+#endif
+
 // Follows a chain walk over a pretend file system that records every call.
 struct PretendFolders {
   std::set<std::string> present;

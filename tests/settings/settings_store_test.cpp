@@ -260,6 +260,18 @@ TEST_F(StoreTest, ASettingsFileThatCannotBeWrittenStoresWhatStartUpLeft) {
   EXPECT_TRUE(IsFolder(blocked));
 }
 
+TEST_F(StoreTest, RefusedPathsTouchNothing) {
+  // The data paths stay empty when the data folder was refused.
+  FileLocations.SettingsPath[0] = '\0';
+  FileLocations.StoredSettingsPath[0] = '\0';
+  std::strcpy(SendSettings.MailTitle, "kept");
+  LoadSettings();
+  StoreSettings();
+  EXPECT_STREQ(SendSettings.MailTitle, "kept");
+  EXPECT_STREQ(SendSettings.StartRow, "2");
+  EXPECT_TRUE(std::filesystem::is_empty(Native(folder_.path())));
+}
+
 std::string Lines(std::initializer_list<const char*> lines, const char* end = "\r\n") {
   std::string s;
   for (const char* l : lines) s += std::string(l) + end;
