@@ -33,11 +33,11 @@ inline std::filesystem::path Native(const std::string& sjis) {
 
 inline void SetEnv(const char* name, const char* value) {
 #ifdef _WIN32
-  // Through the process environment itself, which is what the program reads; an empty
-  // value stays set and empty.
+  // The run-time library's copy first (an empty value removes it there), then the process
+  // environment itself, which is what the program reads and where an empty value stays set.
+  _putenv_s(name, value ? value : "");
   SetEnvironmentVariableW(platform::Cp932ToWide(name).c_str(),
                           value ? platform::Cp932ToWide(value).c_str() : nullptr);
-  _putenv_s(name, value ? value : "");
 #else
   if (value) setenv(name, platform::Cp932ToUtf8(std::string(value)).c_str(), 1);
   else unsetenv(name);
