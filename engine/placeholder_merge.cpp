@@ -83,8 +83,13 @@ void ScanHeaderRow() {
     std::snprintf(entry.ColumnText, sizeof entry.ColumnText, "%c", column);
     // A header text of more than 253 bytes has no placeholder that fits: its column still
     // counts for the empty-row test and the address, but fills nothing.
-    if (std::strlen(value) + 3 <= sizeof entry.PlaceholderText)
-      std::snprintf(entry.PlaceholderText, sizeof entry.PlaceholderText, "{%s}", value);
+    size_t length = std::strlen(value);
+    if (length + 3 <= sizeof entry.PlaceholderText) {
+      entry.PlaceholderText[0] = '{';
+      std::memcpy(entry.PlaceholderText + 1, value, length);
+      entry.PlaceholderText[length + 1] = '}';
+      entry.PlaceholderText[length + 2] = '\0';
+    }
     AppendPlaceholder(&entry);
   }
 }
