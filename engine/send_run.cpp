@@ -22,6 +22,7 @@
 
 SendRunReportRecord SendRunReport;
 SendRunPausesRecord SendRunPauses;
+SendRunHooksRecord SendRunHooks = {platform::RunAndWait, IsAlreadySent};
 
 namespace {
 
@@ -218,7 +219,7 @@ void SendRun(RunWindow* window) {
         skip(kStatusBadAddress);
         continue;
       }
-      if (realRun && IsAlreadySent(title, RowAddress)) {
+      if (realRun && SendRunHooks.IsAlreadySent(title, RowAddress)) {
         skip(kStatusAlreadySent);
         continue;
       }
@@ -257,7 +258,7 @@ void SendRun(RunWindow* window) {
         break;
       }
 
-      int exitCode = platform::RunAndWait(BuildToolArguments(recipient));
+      int exitCode = SendRunHooks.RunTool(BuildToolArguments(recipient));
       if (exitCode == 0) {
         ShowRowTo(window, kStatusSent, row, recipient);
         ++SendRunReport.SentRows;

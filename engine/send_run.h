@@ -38,6 +38,14 @@ struct SendRunPausesRecord {
 };
 extern SendRunPausesRecord SendRunPauses;
 
+// What a run calls for the transfer tool and the log look-up. Benchmarks wrap or replace them
+// to measure the engine alone.
+struct SendRunHooksRecord {
+  int (*RunTool)(const std::vector<std::string>& arguments);
+  bool (*IsAlreadySent)(const char* title, const char* address);
+};
+extern SendRunHooksRecord SendRunHooks;  // platform::RunAndWait and ::IsAlreadySent
+
 // The whole run, on the calling thread. Before it starts, the caller has checked the inputs
 // and set SendMode. The window gets every status line (Shift-JIS) and the row ordinals.
 void SendRun(RunWindow* window);
