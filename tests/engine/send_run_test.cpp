@@ -132,6 +132,10 @@ TEST_F(SendRunTest, RealRunSendsLogsAndReportsEveryRow) {
   EXPECT_NE(m.find("\r\nContent-Type: text/plain; charset=UTF-8\r\n"), std::string::npos);
   EXPECT_NE(m.find("\r\n\r\n東邦商事\r\n山田 様\r\n"), std::string::npos) << m;
   EXPECT_EQ(calls[1].args[6], "ito@example.jp");
+  // The second message is shorter: the message file holds it alone, nothing of the first.
+  const std::string ending = "\r\n\r\n大和\r\n伊藤 様\r\n";
+  EXPECT_EQ(calls[1].upload.substr(calls[1].upload.size() - ending.size()), ending);
+  EXPECT_EQ(ReadFile(FileLocations.MessagePath), calls[1].upload);
 
   std::string log = Log();
   EXPECT_NE(log.find(" 行番号[0002] タイトル[東邦商事 山田様へのご案内] 送信先アドレス[yamada@example.jp]\r\n"), std::string::npos) << log;
