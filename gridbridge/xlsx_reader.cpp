@@ -21,7 +21,7 @@ namespace {
 using Document = rapidxml::xml_document<char>;
 using Node = rapidxml::xml_node<char>;
 using Attribute = rapidxml::xml_attribute<char>;
-constexpr int kParseFlags = rapidxml::parse_no_data_nodes;
+constexpr int kParseFlags = rapidxml::parse_no_data_nodes | rapidxml::parse_validate_closing_tags;
 
 // Parts read whole (workbook, relationships, styles) are small; this bounds a hostile one.
 constexpr uint64_t kMaxSmallPart = 64ull * 1024 * 1024;
