@@ -4,7 +4,7 @@ set -u
 tool=$1
 lib=$2
 case "$tool" in
-  *objdump) found=$("$tool" -p "$lib" | awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^\s*\[/{print $NF} on && /^\s*$/{on=0}' | sort) ;;
+  *objdump) found=$("$tool" -p "$lib" | awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^[ \t]*\[/{print $NF} on && /^[ \t]*$/{on=0}' | sort) ;;
   *) found=$("$tool" -D --defined-only "$lib" | awk '$2 ~ /^[TDBRVW]$/ {print $3}' | sort) ;;
 esac
 want=$(printf '%s\n' CloseExcel GetCell OpenExcel OpenSheet)
