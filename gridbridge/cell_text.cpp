@@ -1,5 +1,6 @@
 #include "gridbridge/cell_text.h"
 
+
 #include "engine/sjis_text.h"
 #include "gridbridge/sheet_table.h"
 #include "platform/codepage.h"

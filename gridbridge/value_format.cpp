@@ -56,8 +56,21 @@ size_t FormatGeneralNumber(double value, char* out) {
     std::memcpy(out, "0", 2);
     return 1;
   }
-  if (std::fabs(value) < 1e15 && value == std::floor(value))
-    return static_cast<size_t>(std::snprintf(out, 32, "%.0f", value));
+  if (std::fabs(value) < 1e15 && value == std::floor(value)) {
+    long long n = static_cast<long long>(value);
+    char digits[24];
+    size_t k = 0;
+    unsigned long long u = n < 0 ? static_cast<unsigned long long>(-n) : static_cast<unsigned long long>(n);
+    do {
+      digits[k++] = static_cast<char>('0' + u % 10);
+      u /= 10;
+    } while (u);
+    size_t len = 0;
+    if (n < 0) out[len++] = '-';
+    while (k) out[len++] = digits[--k];
+    out[len] = '\0';
+    return len;
+  }
   int n = std::snprintf(out, 32, "%.15G", value);
   // "1.5E-07" and "1E+20", as spreadsheet programs write exponents.
   return n > 0 ? static_cast<size_t>(n) : 0;

@@ -28,10 +28,15 @@ constexpr uint64_t kMaxSmallPart = 64ull * 1024 * 1024;
 // Rich-text runs past this length cannot reach a 255-byte value.
 constexpr size_t kMaxStringSource = 8 * 1024;
 
+// True when the name is local or prefix:local.
 bool LocalIs(const char* name, size_t len, const char* local) {
-  size_t localLen;
-  const char* l = LocalName(name, len, &localLen);
-  return localLen == std::strlen(local) && std::memcmp(l, local, localLen) == 0;
+  size_t n = std::strlen(local);
+  if (len < n || std::memcmp(name + len - n, local, n) != 0) return false;
+  return len == n || (name[len - n - 1] == ':' && std::memchr(name, ':', len - n - 1) == nullptr);
+}
+// The same for a one-letter local name, the common case inside a sheet.
+inline bool IsShortName(const char* name, size_t len, char local) {
+  return len > 0 && name[len - 1] == local && (len == 1 || (name[len - 2] == ':' && !std::memchr(name, ':', len - 2)));
 }
 bool Is(const Node* n, const char* local) { return LocalIs(n->name(), n->name_size(), local); }
 
@@ -74,6 +79,17 @@ bool ParseUnsigned(const char* text, size_t len, unsigned long* value) {
     v = v * 10 + static_cast<unsigned long>(text[i] - '0');
   }
   *value = v;
+  return true;
+}
+
+// "0", or an optional minus and up to 15 digits without a leading zero: such a number's
+// general form is its own text.
+bool IsPlainInteger(const char* text, size_t len) {
+  size_t i = (len > 1 && text[0] == '-') ? 1 : 0;
+  if (len - i == 1) return text[i] >= '0' && text[i] <= '9' && !(i == 1 && text[i] == '0');
+  if (len - i == 0 || len - i > 15 || text[i] == '0') return false;
+  for (; i < len; ++i)
+    if (text[i] < '0' || text[i] > '9') return false;
   return true;
 }
 
@@ -287,28 +303,44 @@ class RowHandler : public XmlPieceHandler {
     }
     lastRow_ = rowNumber;
     long column = -1;
-    for (Node* c = Child(row, "c"); c; c = Sibling(c, "c")) {
+    for (Node* c = row->first_node(); c; c = c->next_sibling()) {
+      if (!IsShortName(c->name(), c->name_size(), 'c')) continue;
       ++column;
-      if (Attribute* r = Attr(c, "r")) {
+      // One pass over the attributes and one over the children of each cell.
+      Attribute *ref = nullptr, *type = nullptr, *style = nullptr;
+      for (Attribute* a = c->first_attribute(); a; a = a->next_attribute()) {
+        if (IsShortName(a->name(), a->name_size(), 'r')) ref = a;
+        else if (IsShortName(a->name(), a->name_size(), 't')) type = a;
+        else if (IsShortName(a->name(), a->name_size(), 's')) style = a;
+      }
+      if (ref) {
         long col, rowOfCell;
-        if (!ParseCellReference(r->value(), r->value_size(), &col, &rowOfCell) || col < 0) return false;
+        if (!ParseCellReference(ref->value(), ref->value_size(), &col, &rowOfCell) || col < 0) return false;
         column = col;
       }
       if (rowNumber > kMaxRow || column >= kColumnCount) continue;  // never addressable
       const char* value = nullptr;
       size_t len = 0;
-      if (!CellValue(c, &value, &len)) return false;
+      if (!CellValue(c, type, style, &value, &len)) return false;
       if (len && !table_->Set(rowNumber, column, value, len)) return false;
     }
     return true;
   }
 
  private:
-  bool CellValue(Node* c, const char** value, size_t* len) {
-    std::string type = AttrTextFast(c, "t");
-    Node* v = Child(c, "v");
-    if (type == "inlineStr") {
-      Node* is = Child(c, "is");
+  bool CellValue(Node* c, Attribute* t, Attribute* style, const char** value, size_t* len) {
+    const char* typeText = t ? t->value() : "n";
+    size_t typeLen = t ? t->value_size() : 1;
+    auto typeIs = [typeText, typeLen](const char* name) {
+      return std::strlen(name) == typeLen && std::memcmp(typeText, name, typeLen) == 0;
+    };
+    Node* v = nullptr;
+    Node* is = nullptr;
+    for (Node* k = c->first_node(); k; k = k->next_sibling()) {
+      if (IsShortName(k->name(), k->name_size(), 'v')) v = k;
+      else if (Is(k, "is")) is = k;
+    }
+    if (typeIs("inlineStr")) {
       if (!is) return true;
       CollectText(is, &utf8_);
       Utf8ToCellValue(utf8_.data(), utf8_.size(), &text_);
@@ -319,16 +351,16 @@ class RowHandler : public XmlPieceHandler {
     if (!v || v->value_size() == 0) return true;  // no value, or a formula without a cached result
     const char* raw = v->value();
     size_t rawLen = v->value_size();
-    if (type == "s") {
+    if (typeIs("s")) {
       unsigned long index;
       return ParseUnsigned(raw, rawLen, &index) && reader_->SharedString(index, value, len);
     }
-    if (type == "b") {
+    if (typeIs("b")) {
       *value = (rawLen == 1 && raw[0] == '0') ? "FALSE" : "TRUE";
       *len = std::strlen(*value);
       return true;
     }
-    if (type == "str" || type == "e") {
+    if (typeIs("str") || typeIs("e")) {
       utf8_.assign(raw, rawLen);
       DecodeXmlCharEscapes(&utf8_);
       Utf8ToCellValue(utf8_.data(), utf8_.size(), &text_);
@@ -336,7 +368,7 @@ class RowHandler : public XmlPieceHandler {
       *len = text_.size();
       return true;
     }
-    if (type == "d") {
+    if (typeIs("d")) {
       if (FormatIsoDateTime(raw, rawLen, number_, len)) {
         *value = number_;
       } else {
@@ -347,6 +379,14 @@ class RowHandler : public XmlPieceHandler {
       return true;
     }
     // A number (type "n" or none), shown in the way its number format says.
+    unsigned long styleIndex = 0;
+    if (style) ParseUnsigned(style->value(), style->value_size(), &styleIndex);
+    NumberKind kind = reader_->KindOfStyle(styleIndex);
+    if (kind == NumberKind::kGeneral && IsPlainInteger(raw, rawLen)) {
+      *value = raw;  // already the text the general format shows
+      *len = rawLen;
+      return true;
+    }
     char* end = nullptr;
     double d = std::strtod(raw, &end);
     if (end != raw + rawLen) {
@@ -355,16 +395,9 @@ class RowHandler : public XmlPieceHandler {
       *len = text_.size();
       return true;
     }
-    unsigned long style = 0;
-    if (Attribute* s = Attr(c, "s")) ParseUnsigned(s->value(), s->value_size(), &style);
-    *len = FormatSerial(d, reader_->KindOfStyle(style), reader_->Date1904(), number_);
+    *len = FormatSerial(d, kind, reader_->Date1904(), number_);
     *value = number_;
     return true;
-  }
-
-  static std::string AttrTextFast(Node* n, const char* local) {
-    Attribute* a = Attr(n, local);
-    return a ? std::string(a->value(), a->value_size()) : std::string();
   }
 
   const XlsxReader* reader_;

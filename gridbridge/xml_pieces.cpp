@@ -1,6 +1,7 @@
 #include "gridbridge/xml_pieces.h"
 
 #include <cstring>
+#include <string.h>
 
 namespace gridbridge {
 namespace {
@@ -46,8 +47,12 @@ class Scanner {
   size_t FindFrom(size_t from, const char* text) {
     size_t len = std::strlen(text);
     for (;;) {
-      size_t hit = buf_.find(text, pos_ + from, len);
-      if (hit != std::string::npos) return hit - pos_;
+      if (pos_ + from < buf_.size()) {
+        const char* base = buf_.data() + pos_ + from;
+        const void* hit = len == 1 ? std::memchr(base, text[0], buf_.size() - pos_ - from)
+                                   : memmem(base, buf_.size() - pos_ - from, text, len);
+        if (hit) return static_cast<size_t>(static_cast<const char*>(hit) - buf_.data()) - pos_;
+      }
       size_t scanned = buf_.size() - pos_;
       from = scanned >= len ? scanned - len + 1 : 0;
       if (!Have(scanned + 1)) return std::string::npos;
