@@ -10,6 +10,22 @@ constexpr size_t kChunk = 256 * 1024;
 // The longest piece or stretch of text between pieces that is kept whole.
 constexpr size_t kMaxPiece = 64 * 1024 * 1024;
 
+// The first occurrence of needle (m bytes, m >= 1) in the n bytes at haystack, or nullptr.
+const char* FindBytes(const char* haystack, size_t n, const char* needle, size_t m) {
+#if defined(__GLIBC__)
+  return static_cast<const char*>(memmem(haystack, n, needle, m));
+#else
+  const char* end = haystack + n;
+  for (const char* p = haystack; static_cast<size_t>(end - p) >= m;) {
+    p = static_cast<const char*>(std::memchr(p, needle[0], static_cast<size_t>(end - p) - m + 1));
+    if (!p) return nullptr;
+    if (std::memcmp(p, needle, m) == 0) return p;
+    ++p;
+  }
+  return nullptr;
+#endif
+}
+
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool EndsName(char c) { return IsSpace(c) || c == '>' || c == '/' || c == '\0'; }
 
@@ -50,7 +66,7 @@ class Scanner {
       if (pos_ + from < buf_.size()) {
         const char* base = buf_.data() + pos_ + from;
         const void* hit = len == 1 ? std::memchr(base, text[0], buf_.size() - pos_ - from)
-                                   : memmem(base, buf_.size() - pos_ - from, text, len);
+                                   : FindBytes(base, buf_.size() - pos_ - from, text, len);
         if (hit) return static_cast<size_t>(static_cast<const char*>(hit) - buf_.data()) - pos_;
       }
       size_t scanned = buf_.size() - pos_;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Lists the functions a GridBridge build exports and compares them with the four it must.
 set -u
+export LC_ALL=C  # tool output untranslated, sort order fixed
 tool=$1
 lib=$2
 case "$tool" in
