@@ -177,6 +177,23 @@ def japanese_file_name():
     wb.save(path("顧客リスト.xlsx"))
 
 
+def prefixed_workbook(parts):
+    """The same workbook with every SpreadsheetML element under a namespace prefix (x:row,
+    x:c, ...), as some XML writers produce it."""
+    main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
+
+    def prefix(xml):
+        text = xml.decode("utf-8")
+        text = re.sub(r"<(/?)([A-Za-z][\w]*)(?=[\s/>])", r"<\1x:\2", text)
+        return text.replace('xmlns="%s"' % main, 'xmlns:x="%s"' % main).encode("utf-8")
+
+    out_parts = dict(parts)
+    for name in ("xl/workbook.xml", "xl/worksheets/sheet1.xml", "xl/sharedStrings.xml", "xl/styles.xml"):
+        out_parts[name] = prefix(parts[name])
+    assert b"<x:row" in out_parts["xl/worksheets/sheet1.xml"]
+    write_zip("prefixed.xlsx", list(out_parts.items()))
+
+
 def broken_workbooks(parts):
     good = open(path("values.xlsx"), "rb").read()
     open(path("truncated.xlsx"), "wb").write(good[: len(good) // 2])
@@ -240,5 +257,6 @@ values_workbook()
 parts = patch_values_workbook()
 date1904_workbook()
 japanese_file_name()
+prefixed_workbook(parts)
 broken_workbooks(parts)
 text_files()
