@@ -165,6 +165,7 @@ TEST_F(GridBridge, CsvFilesInEveryEncoding) {
       {"utf8.csv", {{"A1", "名前"}, {"B1", "メモ"}, {"A2", "高橋"}, {"B2", "①と?"}, {"A3", "<none>"}, {"C1", "<none>"}}},
       {"sjis.csv",
        {{"A1", "氏名"}, {"B2", "東京都\r\n千代田区"}, {"C2", "表示"}, {"B3", "大阪府\n北区"}, {"C3", "ソ"}, {"A4", "長文"}}},
+      {"utf16.csv", {{"A1", "氏名"}, {"B1", "メモ"}, {"A2", "伊藤"}, {"B2", "改行\r\nあり"}, {"A3", "<none>"}, {"C2", "<none>"}}},
   };
   for (const auto& f : files) {
     ASSERT_EQ(0, OpenExcel(Fixture(f.file).c_str(), 0)) << f.file;
@@ -173,6 +174,7 @@ TEST_F(GridBridge, CsvFilesInEveryEncoding) {
     ExpectCells(f.file, f.cells, sizeof f.cells / sizeof f.cells[0]);
   }
   // sjis.csv: a 300-character field is cut to 127 characters.
+  Open("sjis.csv", "x");
   char value[256];
   ASSERT_NE(0, GetCell("B4", value));
   EXPECT_EQ(254u, std::strlen(value));

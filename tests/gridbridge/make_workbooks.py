@@ -248,6 +248,8 @@ def text_files():
     with open(path("sjis.csv"), "wb") as f:
         f.write(('氏名,住所,備考\r\n佐藤,"東京都\r\n千代田区",表示\r\n鈴木,"大阪府\n北区","ソ"\r\n'
                  + "長文," + "漢" * 300 + "\r\n").encode("cp932"))
+    with open(path("utf16.csv"), "wb") as f:
+        f.write("氏名,メモ\r\n伊藤,\"改行\r\nあり\"\r\n".encode("utf-16"))  # with its byte order mark
     with open(path("unterminated.csv"), "wb") as f:
         f.write(b'a,b\r\n1,"never closed\r\n2,3\r\n')
     open(path("empty.csv"), "wb").close()
