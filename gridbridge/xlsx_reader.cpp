@@ -25,6 +25,8 @@ constexpr int kParseFlags = rapidxml::parse_no_data_nodes | rapidxml::parse_vali
 
 // Parts read whole (workbook, relationships, styles) are small; this bounds a hostile one.
 constexpr uint64_t kMaxSmallPart = 64ull * 1024 * 1024;
+// More strings than this are no workbook's but a hostile file's.
+constexpr size_t kMaxSharedStrings = size_t(1) << 25;
 // Rich-text runs past this length cannot reach a 255-byte value.
 constexpr size_t kMaxStringSource = 8 * 1024;
 
@@ -144,6 +146,7 @@ class XlsxReader : public WorkbookReader {
     sharedOffsets_.push_back(static_cast<uint32_t>(sharedPool_.size()));
   }
   size_t SharedPoolSize() const { return sharedPool_.size(); }
+  size_t SharedCount() const { return sharedOffsets_.size() - 1; }
 
  private:
   bool ReadPart(const std::string& name, std::string* text) const;
@@ -265,7 +268,8 @@ class SharedStringHandler : public XmlPieceHandler {
     if (!si) return false;
     CollectText(si, &utf8_);
     Utf8ToCellValue(utf8_.data(), utf8_.size(), &value_);
-    if (reader_->SharedPoolSize() + value_.size() > 0xFFFFFFF0u) return false;
+    if (reader_->SharedPoolSize() + value_.size() > 0xFFFFFFF0u || reader_->SharedCount() >= kMaxSharedStrings)
+      return false;
     reader_->AddSharedString(value_);
     return true;
   }
