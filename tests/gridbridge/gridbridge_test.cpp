@@ -53,7 +53,7 @@ const CellCase kValueCases[] = {
       // Shared strings, a rich-text string without its phonetic reading, spaces kept.
       {"A1", "会社名"}, {"B1", "氏名"}, {"C1", "メール"}, {"E1", "備考"},
       {"A2", "株式会社山田商事"}, {"B2", "山田 太郎"}, {"C2", "taro@example.jp"},
-      {"E2", "太字 と標準"}, {"F2", "  前後に空白 "},
+      {"E2", "太字 と標準"}, {"F2", "  前後に空白 "}, {"G2", "改\r\n行 _x0041_"},
       // Numbers: integers without a decimal point, others with at most 15 significant digits.
       {"A3", "3000000000"}, {"B3", "1234"}, {"C3", "3.14159265358979"}, {"D3", "0.3"},
       {"E3", "0.333333333333333"}, {"F3", "1E+20"}, {"G3", "-42"}, {"H3", "1.5E-07"},
@@ -73,8 +73,8 @@ const CellCase kValueCases[] = {
 };
 
 TEST_F(GridBridge, XlsxValuesReadAsTheUserSeesThem) {
-  // The second file holds the same parts with every element under a namespace prefix.
-  for (const char* file : {"values.xlsx", "prefixed.xlsx"}) {
+  // The same parts stored without compression, and with every element under a namespace prefix.
+  for (const char* file : {"values.xlsx", "stored.xlsx", "prefixed.xlsx"}) {
     Open(file, "顧客一覧");
     ExpectCells(file, kValueCases, sizeof kValueCases / sizeof kValueCases[0]);
   }

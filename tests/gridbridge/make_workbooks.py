@@ -38,6 +38,7 @@ def values_workbook():
     ws["C2"] = "taro@example.jp"
     ws["E2"] = "@@RICH@@"
     ws["F2"] = "  前後に空白 "
+    ws["G2"] = "@@ESCAPED@@"
     # Numbers and the other value kinds.
     row3 = {
         "A": 3000000000, "B": 1234.0, "C": 3.14159265358979, "D": 0.1 + 0.2, "E": 1 / 3,
@@ -135,6 +136,9 @@ def patch_values_workbook():
         if m.group(3) == "@@RICH@@":
             items.append('<r><rPr><b/></rPr><t>太字</t></r><r><t xml:space="preserve"> と標準</t></r>'
                          '<rPh sb="0" eb="2"><t>フトジ</t></rPh><phoneticPr fontId="1"/>')
+        elif m.group(3) == "@@ESCAPED@@":
+            # Control characters as the _xHHHH_ escapes spreadsheet programs write; _x005F_ is "_".
+            items.append("<t>改_x000D__x000A_行 _x005F_x0041_</t>")
         else:
             items.append("<t%s>%s</t>" % (m.group(2), m.group(3)))
         return '<c r="%s" t="s"><v>%d</v></c>' % (m.group(1), len(items) - 1)
@@ -155,6 +159,10 @@ def patch_values_workbook():
         '<Override PartName="/xl/sharedStrings.xml" ContentType='
         '"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml"/></Types>')).encode("utf-8")
     with zipfile.ZipFile(path("values.xlsx"), "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in parts.items():
+            z.writestr(name, data)
+    # The same parts stored without compression.
+    with zipfile.ZipFile(path("stored.xlsx"), "w", zipfile.ZIP_STORED) as z:
         for name, data in parts.items():
             z.writestr(name, data)
     return parts
