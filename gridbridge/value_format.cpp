@@ -10,11 +10,12 @@ NumberKind ClassifyNumberFormat(int id, const char* code) {
   if (!code) {
     if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || (id >= 34 && id <= 36) || (id >= 50 && id <= 58))
       return NumberKind::kDate;
-    if ((id >= 18 && id <= 21) || id == 32 || id == 33 || (id >= 45 && id <= 47)) return NumberKind::kTime;
+    if (id == 46) return NumberKind::kElapsed;  // [h]:mm:ss
+    if ((id >= 18 && id <= 21) || id == 32 || id == 33 || id == 45 || id == 47) return NumberKind::kTime;
     if (id == 22) return NumberKind::kDateTime;
     return NumberKind::kGeneral;
   }
-  bool date = false, time = false, month = false;
+  bool date = false, time = false, month = false, elapsedHours = false;
   for (const char* p = code; *p && *p != ';'; ++p) {
     char c = *p;
     if (c == '"') {
@@ -30,6 +31,7 @@ NumberKind ClassifyNumberFormat(int id, const char* code) {
       for (; *q && *q != ']'; ++q)
         if (*q != first && *q != first - 'a' + 'A') elapsed = false;
       if (elapsed) time = true;
+      if (elapsed && first == 'h') elapsedHours = true;
       if (!*q) break;
       p = q;
       continue;
@@ -44,6 +46,7 @@ NumberKind ClassifyNumberFormat(int id, const char* code) {
     else if (c == 'm') month = true;
   }
   if (month && !time) date = true;
+  if (elapsedHours && !date) return NumberKind::kElapsed;
   if (date && time) return NumberKind::kDateTime;
   if (date) return NumberKind::kDate;
   if (time) return NumberKind::kTime;
@@ -110,6 +113,11 @@ size_t FormatSerial(double serial, NumberKind kind, bool date1904, char* out) {
     return FormatGeneralNumber(serial, out);
   // Whole seconds, rounded; 23:59:59.7 rounds to the next day.
   long long total = static_cast<long long>(std::floor(serial * 86400.0 + 0.5));
+  if (kind == NumberKind::kElapsed) {
+    int n = std::snprintf(out, 32, "%02lld:%02d:%02d", total / 3600, static_cast<int>(total / 60 % 60),
+                          static_cast<int>(total % 60));
+    return n > 0 ? static_cast<size_t>(n) : 0;
+  }
   long long days = total / 86400;
   long seconds = static_cast<long>(total % 86400);
   int y, mo, d;

@@ -60,6 +60,10 @@ def values_workbook():
     ws["F4"].number_format = '"day "0'
     ws["G4"] = 0.75
     ws["G4"].number_format = "[h]:mm:ss"
+    ws["N4"] = 1.5
+    ws["N4"].number_format = "[h]:mm:ss"
+    ws["O4"] = 1.25
+    ws["O4"].number_format = "[hh]:mm"
     ws["H4"] = 45356.5
     ws["H4"].number_format = "m/d/yy h:mm"
     ws["I4"] = 44927
