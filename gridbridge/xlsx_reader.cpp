@@ -336,13 +336,14 @@ class RowHandler : public XmlPieceHandler {
     const char* typeText = t ? t->value() : "n";
     size_t typeLen = t ? t->value_size() : 1;
     auto typeIs = [typeText, typeLen](const char* name) {
-      return std::strlen(name) == typeLen && std::memcmp(typeText, name, typeLen) == 0;
+      // name is a literal; comparing its first byte first skips most of the work
+      return typeText[0] == name[0] && std::strlen(name) == typeLen && std::memcmp(typeText, name, typeLen) == 0;
     };
     Node* v = nullptr;
     Node* is = nullptr;
     for (Node* k = c->first_node(); k; k = k->next_sibling()) {
       if (IsShortName(k->name(), k->name_size(), 'v')) v = k;
-      else if (Is(k, "is")) is = k;
+      else if (k->name_size() >= 2 && k->name()[k->name_size() - 1] == 's' && Is(k, "is")) is = k;
     }
     if (typeIs("inlineStr")) {
       if (!is) return true;
