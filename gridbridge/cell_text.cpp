@@ -57,14 +57,15 @@ uint16_t Cp932Of(unsigned code) {
 }  // namespace
 
 void Utf8ToCellValue(const char* text, size_t len, std::string* out) {
-  out->clear();
+  char value[kMaxValueBytes];
+  size_t used = 0;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   size_t i = 0;
-  while (i < len && out->size() < kMaxValueBytes) {
+  while (i < len && used < kMaxValueBytes) {
     unsigned c = p[i];
     if (c == 0) break;
     if (c < 0x80) {
-      *out += static_cast<char>(c);
+      value[used++] = static_cast<char>(c);
       ++i;
       continue;
     }
@@ -81,11 +82,12 @@ void Utf8ToCellValue(const char* text, size_t len, std::string* out) {
     i += whole ? n : 1;
     if (sjis == 0) sjis = '?';
     if (sjis > 0xFF) {
-      if (out->size() + 2 > kMaxValueBytes) break;  // never half a character
-      *out += static_cast<char>(sjis >> 8);
+      if (used + 2 > kMaxValueBytes) break;  // never half a character
+      value[used++] = static_cast<char>(sjis >> 8);
     }
-    *out += static_cast<char>(sjis & 0xFF);
+    value[used++] = static_cast<char>(sjis & 0xFF);
   }
+  out->assign(value, used);
 }
 
 namespace {

@@ -106,9 +106,9 @@ void CollectText(Node* item, std::string* utf8) {
   utf8->clear();
   for (Node* c = item->first_node(); c; c = c->next_sibling()) {
     if (c->type() != rapidxml::node_element) continue;
-    if (Is(c, "t")) {
+    if (IsShortName(c->name(), c->name_size(), 't')) {
       utf8->append(c->value(), c->value_size());
-    } else if (Is(c, "r")) {
+    } else if (IsShortName(c->name(), c->name_size(), 'r')) {
       if (Node* t = Child(c, "t")) utf8->append(t->value(), t->value_size());
     }
     if (utf8->size() > kMaxStringSource) {
