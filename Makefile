@@ -44,7 +44,7 @@ run: deps build-windows
 	@bash scripts/run-windows-program.sh
 
 # GridBridge against openpyxl, xlsx2csv and the inflate floor; prints the figures.
-bench-gridbridge: $(BUILD)/linux/CMakeCache.txt
+bench-gridbridge: build-linux
 	cmake --build $(BUILD)/linux -j 2 --target gridbridge_bench
 	/usr/bin/python3 bench/gridbridge/run_bench.py $(BUILD)/linux
 
