@@ -97,13 +97,35 @@ void CivilFromDays(long long z, int* year, int* month, int* day) {
   *day = static_cast<int>(d);
 }
 
+// Writes value as exactly width decimal digits (years stay within 1900..9999 here).
+char* Digits(char* out, int value, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  return out + width;
+}
+
 size_t WriteDateTime(NumberKind kind, int y, int mo, int d, long seconds, char* out) {
   int h = static_cast<int>(seconds / 3600), mi = static_cast<int>(seconds / 60 % 60), s = static_cast<int>(seconds % 60);
-  int n = 0;
-  if (kind == NumberKind::kDate) n = std::snprintf(out, 32, "%04d/%02d/%02d", y, mo, d);
-  else if (kind == NumberKind::kTime) n = std::snprintf(out, 32, "%02d:%02d:%02d", h, mi, s);
-  else n = std::snprintf(out, 32, "%04d/%02d/%02d %02d:%02d:%02d", y, mo, d, h, mi, s);
-  return n > 0 ? static_cast<size_t>(n) : 0;
+  char* p = out;
+  if (kind != NumberKind::kTime) {
+    p = Digits(p, y, 4);
+    *p++ = '/';
+    p = Digits(p, mo, 2);
+    *p++ = '/';
+    p = Digits(p, d, 2);
+    if (kind == NumberKind::kDateTime) *p++ = ' ';
+  }
+  if (kind != NumberKind::kDate) {
+    p = Digits(p, h, 2);
+    *p++ = ':';
+    p = Digits(p, mi, 2);
+    *p++ = ':';
+    p = Digits(p, s, 2);
+  }
+  *p = '\0';
+  return static_cast<size_t>(p - out);
 }
 
 }  // namespace
@@ -131,6 +153,7 @@ size_t FormatSerial(double serial, NumberKind kind, bool date1904, char* out) {
     // Serial 1 is 1900-01-01; past the phantom leap day the count is one ahead.
     CivilFromDays(days - (days < 60 ? 25568 : 25569), &y, &mo, &d);
   }
+  if (y > 9999) return FormatGeneralNumber(serial, out);  // past 9999-12-31 in the 1904 system
   return WriteDateTime(kind, y, mo, d, seconds, out);
 }
 
@@ -155,7 +178,8 @@ bool FormatIsoDateTime(const char* text, size_t len, char* out, size_t* outLen) 
     hasTime = true;
   }
   if (!hasDate && !hasTime) return false;
-  if (mo > 12 || d > 31 || h > 23 || mi > 59 || s > 59) return false;
+  if (hasDate && (y < 0 || mo < 1 || mo > 12 || d < 1 || d > 31)) return false;
+  if (h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59) return false;
   NumberKind kind = hasDate && hasTime && (h || mi || s) ? NumberKind::kDateTime
                     : hasDate                           ? NumberKind::kDate
                                                         : NumberKind::kTime;

@@ -106,9 +106,9 @@ void CollectText(Node* item, std::string* utf8) {
   utf8->clear();
   for (Node* c = item->first_node(); c; c = c->next_sibling()) {
     if (c->type() != rapidxml::node_element) continue;
-    if (Is(c, "t")) {
+    if (IsShortName(c->name(), c->name_size(), 't')) {
       utf8->append(c->value(), c->value_size());
-    } else if (Is(c, "r")) {
+    } else if (IsShortName(c->name(), c->name_size(), 'r')) {
       if (Node* t = Child(c, "t")) utf8->append(t->value(), t->value_size());
     }
     if (utf8->size() > kMaxStringSource) {
@@ -336,13 +336,14 @@ class RowHandler : public XmlPieceHandler {
     const char* typeText = t ? t->value() : "n";
     size_t typeLen = t ? t->value_size() : 1;
     auto typeIs = [typeText, typeLen](const char* name) {
-      return std::strlen(name) == typeLen && std::memcmp(typeText, name, typeLen) == 0;
+      // name is a literal; comparing its first byte first skips most of the work
+      return typeText[0] == name[0] && std::strlen(name) == typeLen && std::memcmp(typeText, name, typeLen) == 0;
     };
     Node* v = nullptr;
     Node* is = nullptr;
     for (Node* k = c->first_node(); k; k = k->next_sibling()) {
       if (IsShortName(k->name(), k->name_size(), 'v')) v = k;
-      else if (Is(k, "is")) is = k;
+      else if (k->name_size() >= 2 && k->name()[k->name_size() - 1] == 's' && Is(k, "is")) is = k;
     }
     if (typeIs("inlineStr")) {
       if (!is) return true;

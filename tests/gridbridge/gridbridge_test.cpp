@@ -150,6 +150,10 @@ TEST_F(GridBridge, OtherWorkbooks) {
   Open("dates1904.xlsx", "日付");
   EXPECT_EQ("2024/03/05", Cell("A1"));
   EXPECT_EQ("1904/01/02 06:00:00", Cell("A2"));
+  Open("isodates.xlsx", "ISO");
+  EXPECT_EQ("2024/03/05 14:07:09", Cell("A1"));
+  EXPECT_EQ("2024/03/05", Cell("A2"));
+  EXPECT_EQ("09:30:00", Cell("A3"));
   // A Japanese file name reaches the file system through the Shift-JIS path.
   Open("顧客リスト.xlsx", "Sheet1");
   EXPECT_EQ(Sjis("日本語のファイル名"), Cell("A1"));

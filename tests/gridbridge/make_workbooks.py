@@ -180,6 +180,14 @@ def date1904_workbook():
     ws["A1"] = datetime.date(2024, 3, 5)
     ws["A2"] = datetime.datetime(1904, 1, 2, 6, 0, 0)
     wb.save(path("dates1904.xlsx"))
+    # Dates stored as ISO 8601 texts (cell type "d") rather than as serial numbers.
+    wb = openpyxl.Workbook(iso_dates=True)
+    ws = wb.active
+    ws.title = "ISO"
+    ws["A1"] = datetime.datetime(2024, 3, 5, 14, 7, 9)
+    ws["A2"] = datetime.date(2024, 3, 5)
+    ws["A3"] = datetime.time(9, 30, 0)
+    wb.save(path("isodates.xlsx"))
 
 
 def japanese_file_name():
