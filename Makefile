@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BUILD := build
 
-.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean fuzz-xls
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean bench-gridbridge fuzz-xls
 
 all: build
 
@@ -47,6 +47,11 @@ run: deps build-windows
 # FUZZ_SECONDS=300 by default.
 fuzz-xls:
 	bash tests/fuzz/run-xls-fuzz.sh $(FUZZ_SECONDS)
+
+# GridBridge against openpyxl, xlsx2csv and the inflate floor; prints the figures.
+bench-gridbridge: $(BUILD)/linux/CMakeCache.txt
+	cmake --build $(BUILD)/linux -j 2 --target gridbridge_bench
+	/usr/bin/python3 bench/gridbridge/run_bench.py $(BUILD)/linux
 
 clean:
 	rm -rf $(BUILD)
