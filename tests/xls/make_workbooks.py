@@ -8,7 +8,7 @@ The conversion is slow, so the results are kept under the cache folder, named by
 this script and the LibreOffice version; a later run with the same inputs copies them.
 
 Manifest lines (tab-separated, UTF-8 fields as hex):
-  workbook  sheet-hex  row  column  kind  value
+  workbook  sheet-hex  row  column  kind  value  [shown, for dates: yyyy/mm/dd, hh:mm:ss or both]
 kind: s text (value hex UTF-8), n number (repr), d date or time (serial, repr),
       b boolean (0/1), e error (text), f formula (its result as shown, hex UTF-8).
 Rows and columns count from 1.
@@ -80,13 +80,23 @@ class Book:
                 kind, text = "n", repr(float(value))
             elif isinstance(value, (datetime.date, datetime.time)):
                 kind, text = "d", repr(serial(value, self.epoch1904))
+                # How the user sees it: the date, the time, or both.
+                if isinstance(value, datetime.datetime):
+                    shown = value.strftime("%Y/%m/%d %H:%M:%S")
+                elif isinstance(value, datetime.date):
+                    shown = value.strftime("%Y/%m/%d")
+                else:
+                    shown = value.strftime("%H:%M:%S")
             else:
                 kind, text = "s", value.encode("utf-8").hex()
         elif kind == "e":
             text = value
         elif kind == "f":
             text = shown.encode("utf-8").hex()
-        self.lines.append("\t".join([self.name, ws.title.encode("utf-8").hex(), str(row), str(col), kind, text]))
+        fields = [self.name, ws.title.encode("utf-8").hex(), str(row), str(col), kind, text]
+        if kind == "d":
+            fields.append(shown)
+        self.lines.append("\t".join(fields))
 
 
 def values_book():

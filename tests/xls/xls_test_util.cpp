@@ -36,13 +36,14 @@ std::vector<ManifestCell> ReadManifest() {
   std::string line;
   while (std::getline(f, line)) {
     std::istringstream in(line);
-    std::string book, sheet, row, column, kind, value;
+    std::string book, sheet, row, column, kind, value, shown;
     std::getline(in, book, '\t');
     std::getline(in, sheet, '\t');
     std::getline(in, row, '\t');
     std::getline(in, column, '\t');
     std::getline(in, kind, '\t');
     std::getline(in, value, '\t');
+    std::getline(in, shown, '\t');
     if (kind.empty()) continue;
     ManifestCell c;
     c.workbook = book;
@@ -51,6 +52,7 @@ std::vector<ManifestCell> ReadManifest() {
     c.column = static_cast<uint32_t>(std::stoul(column));
     c.kind = kind[0];
     c.value = (c.kind == 's' || c.kind == 'f') ? FromHex(value) : value;
+    c.shown = shown;
     cells.push_back(c);
   }
   return cells;

@@ -18,6 +18,7 @@ struct ManifestCell {
   uint32_t column = 0;
   char kind = 0;      // s text, n number, d date or time, b boolean, e error, f formula
   std::string value;  // UTF-8 text, the number's repr, "0"/"1", the error, the formula's result
+  std::string shown;  // dates: as the user sees them
 };
 std::vector<ManifestCell> ReadManifest();
 
