@@ -9,9 +9,10 @@ seconds="${1:-300}"
 out=build/fuzz
 mkdir -p "$out/xls-corpus" "$out/xls-findings"
 src="gridbridge/compound_file.cpp gridbridge/biff8_reader.cpp platform/codepage_posix.cpp"
+glue="gridbridge/xls_reader.cpp gridbridge/value_format.cpp gridbridge/cell_text.cpp gridbridge/sheet_table.cpp engine/sjis_text.cpp"
 flags="-std=c++17 -g -O1 -I. -Wall -Wextra"
 clang++ $flags -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  tests/fuzz/xls_fuzz.cpp $src -o "$out/xls_fuzz"
+  tests/fuzz/xls_fuzz.cpp $src $glue -o "$out/xls_fuzz"
 clang++ $flags tests/fuzz/xls_stream.cpp $src -o "$out/xls_stream"
 
 # Seeds: the workbooks the tests convert (made here if no build tree has them yet).

@@ -1,12 +1,17 @@
 // libFuzzer target for the .xls reader. An input with the compound file signature goes
-// through the whole path (compound file, "Workbook" stream, globals, every sheet); any
-// other input is taken as a bare workbook stream, so the record parser is reached at once.
+// through GridBridge's whole path (compound file, "Workbook" stream, globals, every sheet
+// into the sheet table with its values rendered); any other input is taken as a bare
+// workbook stream, so that the record parser is reached at once.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "gridbridge/biff8_reader.h"
 #include "gridbridge/compound_file.h"
+#include "gridbridge/sheet_table.h"
+#include "gridbridge/workbook_reader.h"
 
 namespace {
 
@@ -29,14 +34,22 @@ class TouchingSink : public gridbridge::Biff8CellSink {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  gridbridge::Biff8Workbook wb;
-  int r;
   if (gridbridge::CompoundFile::HasSignature(data, size)) {
-    r = wb.Load(data, size);
-  } else {
-    r = wb.LoadStream(std::vector<unsigned char>(data, data + size));
+    std::unique_ptr<gridbridge::WorkbookReader> reader =
+        gridbridge::OpenXlsFromMemory(std::string(reinterpret_cast<const char*>(data), size));
+    if (!reader) return 0;
+    gridbridge::SheetTable table;
+    std::vector<std::string> names = reader->SheetNames();
+    for (const std::string& name : names) {
+      if (!reader->LoadSheet(name.c_str(), &table)) continue;
+      char value[gridbridge::kMaxValueBytes + 1];
+      for (long row = 1; row <= 64; ++row)
+        for (long column = 0; column < gridbridge::kColumnCount; ++column) table.Get(row, column, value);
+    }
+    return 0;
   }
-  if (r != gridbridge::kBiffOk) return 0;
+  gridbridge::Biff8Workbook wb;
+  if (wb.LoadStream(std::vector<unsigned char>(data, data + size)) != gridbridge::kBiffOk) return 0;
   TouchingSink sink;
   for (size_t i = 0; i < wb.Sheets().size(); ++i) wb.ReadSheet(i, sink);
   volatile uint64_t keep = sink.sum;
