@@ -89,13 +89,22 @@ bool RecordAt(const std::vector<unsigned char>& s, size_t pos, Record* r) {
   return s.size() - r->data >= r->size;
 }
 
-// Text of UTF-16 code units in code page 932; ASCII is copied as it is.
-std::string ToCp932(const std::u16string& units) {
+// Appends the text of UTF-16 code units in code page 932; ASCII is copied as it is.
+void AppendCp932(const std::u16string& units, std::string& out) {
   bool ascii = true;
   for (char16_t c : units)
     if (c >= 0x80 || c == 0) ascii = false;
-  if (ascii) return std::string(units.begin(), units.end());
-  return platform::Utf16ToCp932(units.data(), units.size());
+  if (ascii) {
+    out.append(units.begin(), units.end());
+  } else {
+    out += platform::Utf16ToCp932(units.data(), units.size());
+  }
+}
+
+std::string ToCp932(const std::u16string& units) {
+  std::string out;
+  AppendCp932(units, out);
+  return out;
 }
 
 std::string ToUtf8(const std::u16string& units) {
@@ -276,22 +285,30 @@ bool ReadSharedString(ContinuedData& d, std::u16string& out) {
 
 }  // namespace
 
-int Biff8Workbook::Load(const unsigned char* data, size_t size) {
+int ExtractWorkbookStream(const unsigned char* data, size_t size, std::vector<unsigned char>& stream) {
+  stream.clear();
   CompoundFile cf;
   int r = cf.Open(data, size);
   if (r == kCompoundNotCompoundFile) return kBiffNotWorkbook;
   if (r != kCompoundOk) return kBiffDamaged;
-  std::vector<unsigned char> stream;
   r = cf.ReadStream("Workbook", stream);
   if (r == kCompoundNoSuchStream) return kBiffNotWorkbook;
   if (r != kCompoundOk) return kBiffDamaged;
+  return kBiffOk;
+}
+
+int Biff8Workbook::Load(const unsigned char* data, size_t size) {
+  std::vector<unsigned char> stream;
+  int r = ExtractWorkbookStream(data, size, stream);
+  if (r != kBiffOk) return r;
   return LoadStream(std::move(stream));
 }
 
 int Biff8Workbook::LoadStream(std::vector<unsigned char> stream) {
   stream_ = std::move(stream);
   sheets_.clear();
-  sst_.clear();
+  sstPool_.clear();
+  sstEnds_.clear();
   formats_.clear();
   xfFormat_.clear();
   date1904_ = false;
@@ -299,7 +316,8 @@ int Biff8Workbook::LoadStream(std::vector<unsigned char> stream) {
   if (r != kBiffOk) {
     stream_.clear();
     sheets_.clear();
-    sst_.clear();
+    sstPool_.clear();
+    sstEnds_.clear();
     formats_.clear();
     xfFormat_.clear();
   }
@@ -359,11 +377,15 @@ int Biff8Workbook::ReadGlobals() {
         size_t unique = Get32(head + 4);
         // Each string takes at least three bytes: never trust the count beyond that.
         if (unique > d.Left() / 3) return kBiffDamaged;
-        sst_.reserve(unique);
+        sstEnds_.reserve(unique);
+        sstPool_.reserve(d.Left());
         for (size_t i = 0; i < unique; ++i) {
           if (!ReadSharedString(d, units)) return kBiffDamaged;
-          sst_.push_back(ToCp932(units));
+          AppendCp932(units, sstPool_);
+          if (sstPool_.size() > 0xFFFFFFFFu) return kBiffDamaged;
+          sstEnds_.push_back(static_cast<uint32_t>(sstPool_.size()));
         }
+        sstPool_.shrink_to_fit();
         break;
       }
       default:
@@ -430,9 +452,9 @@ int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
         case kLabelSst: {
           if (r.size < 10) return kBiffDamaged;
           uint32_t isst = Get32(p + 6);
-          if (isst >= sst_.size()) return kBiffDamaged;
-          const std::string& t = sst_[isst];
-          sink.Text(Get16(p), Get16(p + 2), t.data(), t.size());
+          if (isst >= sstEnds_.size()) return kBiffDamaged;
+          uint32_t begin = isst ? sstEnds_[isst - 1] : 0;
+          sink.Text(Get16(p), Get16(p + 2), sstPool_.data() + begin, sstEnds_[isst] - begin);
           break;
         }
         case kLabel:

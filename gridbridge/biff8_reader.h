@@ -48,6 +48,9 @@ struct Biff8Sheet {
   uint8_t type = 0;     // 0 worksheet, 1 macro sheet
 };
 
+// Copies the "Workbook" stream out of an .xls file image. Returns a Biff8Result.
+int ExtractWorkbookStream(const unsigned char* data, size_t size, std::vector<unsigned char>& stream);
+
 class Biff8Workbook {
  public:
   // Reads an .xls file image: the compound file, its "Workbook" stream, the globals.
@@ -61,7 +64,7 @@ class Biff8Workbook {
   int FindSheet(const char* name) const;
   // True when serial dates count from 1904-01-01 instead of 1899-12-30.
   bool Date1904() const { return date1904_; }
-  const std::vector<std::string>& SharedStrings() const { return sst_; }
+  size_t SharedStringCount() const { return sstEnds_.size(); }
 
   // Hands every cell of the sheet to the sink. Returns a Biff8Result.
   int ReadSheet(size_t index, Biff8CellSink& sink) const;
@@ -72,7 +75,8 @@ class Biff8Workbook {
 
   std::vector<unsigned char> stream_;
   std::vector<Biff8Sheet> sheets_;
-  std::vector<std::string> sst_;
+  std::string sstPool_;             // the shared strings in code page 932, one after another
+  std::vector<uint32_t> sstEnds_;   // where each of them ends in the pool
   std::vector<Biff8NumberFormat> formats_;  // one per distinct format id in use
   std::vector<uint32_t> xfFormat_;          // XF index -> index into formats_
   Biff8NumberFormat general_;

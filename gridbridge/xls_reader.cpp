@@ -64,8 +64,12 @@ class TableSink : public Biff8CellSink {
 
 class XlsReader : public WorkbookReader {
  public:
-  bool Init(const std::string& bytes) {
-    if (workbook_.Load(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) != kBiffOk) return false;
+  bool Init(std::string bytes) {
+    std::vector<unsigned char> stream;
+    if (ExtractWorkbookStream(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), stream) != kBiffOk)
+      return false;
+    std::string().swap(bytes);  // the stream is all that is needed from here on
+    if (workbook_.LoadStream(std::move(stream)) != kBiffOk) return false;
     for (const Biff8Sheet& s : workbook_.Sheets()) names_.push_back(s.name);
     return true;
   }
@@ -93,7 +97,7 @@ class XlsReader : public WorkbookReader {
 
 std::unique_ptr<WorkbookReader> OpenXlsFromMemory(std::string bytes) {
   std::unique_ptr<XlsReader> reader(new XlsReader);
-  if (!reader->Init(bytes)) return nullptr;
+  if (!reader->Init(std::move(bytes))) return nullptr;
   return std::unique_ptr<WorkbookReader>(reader.release());
 }
 
