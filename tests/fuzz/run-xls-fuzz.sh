@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the .xls fuzz target with libFuzzer, ASan and UBSan (outside the normal build),
 # seeds its corpus with the converted test workbooks and their bare workbook streams, and
-# runs it. Usage: tests/fuzz/run-xls-fuzz.sh [seconds]   (default 300)
+# runs it. Usage: tests/fuzz/run-xls-fuzz.sh [seconds [libFuzzer flags...]]   (default 300)
 # Crashing inputs land in build/fuzz/xls-findings/; copy them to tests/xls/fuzz-regressions/.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds="${1:-300}"
+shift $(( $# > 0 ? 1 : 0 ))
 out=build/fuzz
 mkdir -p "$out/xls-corpus" "$out/xls-findings"
 src="gridbridge/compound_file.cpp gridbridge/biff8_reader.cpp platform/codepage_posix.cpp"
@@ -29,4 +30,4 @@ done
 
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 "$out/xls_fuzz" "$out/xls-corpus" \
   -artifact_prefix="$out/xls-findings/" -max_total_time="$seconds" -max_len=262144 -timeout=10 \
-  -rss_limit_mb=2048 -print_final_stats=1
+  -rss_limit_mb=2048 -print_final_stats=1 "$@"

@@ -174,6 +174,22 @@ def dates1904_book():
     return b
 
 
+def large_book():
+    """A workbook whose .xls needs more FAT sectors than the compound file header lists
+    (over 7 MB): unique long texts and numbers in 20,000 rows. Its cells are not listed in
+    the manifest; the test compares it with its .xlsx."""
+    rnd = random.Random(20000)
+    b = Book("large")
+    ws = b.sheet("大量データ")
+    kanji = "東京大阪名古屋福岡札幌仙台広島京都神戸横浜千葉埼玉営業企画開発総務経理人事製造販売"
+    for r in range(1, 20001):
+        ws.cell(row=r, column=1, value="".join(rnd.choice(kanji) for _ in range(70)))
+        ws.cell(row=r, column=2, value="customer-%06d-" % r + "".join(rnd.choice("abcdefghij") for _ in range(40)))
+        ws.cell(row=r, column=3, value=rnd.uniform(-1e6, 1e6))
+        ws.cell(row=r, column=4, value="%d番　" % r + "".join(rnd.choice(kanji) for _ in range(68)))
+    return b, ws.title, 20000
+
+
 def make_rich(path):
     """Turns the shared string "rich:太字" into a rich-text string of two runs."""
     with zipfile.ZipFile(path) as z:
@@ -201,12 +217,15 @@ def lo_version():
 
 
 def build(target):
-    books = [values_book(), dates1904_book()]
+    large, large_sheet, large_rows = large_book()
+    books = [values_book(), dates1904_book(), large]
     manifest = []
     for b in books:
         path = os.path.join(target, b.name + ".xlsx")
         b.wb.save(path)
         manifest += b.lines
+    with open(os.path.join(target, "large.tsv"), "w", encoding="utf-8") as f:
+        f.write("%s\t%d\n" % (large_sheet.encode("utf-8").hex(), large_rows))
     make_rich(os.path.join(target, "values.xlsx"))
     profile = tempfile.mkdtemp(prefix="rowcaster-lo-")
     try:
