@@ -3,25 +3,22 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BUILD := build
 
-.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean bench-gridbridge fuzz-xls
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean bench-engine bench-gridbridge fuzz-xls
 
 all: build
 
 deps:
 	@bash scripts/install-deps.sh
 
-$(BUILD)/linux/CMakeCache.txt:
-	cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
-$(BUILD)/asan/CMakeCache.txt:
-	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DROWCASTER_SANITIZE=ON
-$(BUILD)/windows/CMakeCache.txt:
-	cmake -S . -B $(BUILD)/windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
-
-build-linux: $(BUILD)/linux/CMakeCache.txt
+# Configuring every time is cheap and picks up new source files.
+build-linux:
+	cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	cmake --build $(BUILD)/linux -j $(JOBS)
-build-asan: $(BUILD)/asan/CMakeCache.txt
+build-asan:
+	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DROWCASTER_SANITIZE=ON >/dev/null
 	cmake --build $(BUILD)/asan -j $(JOBS)
-build-windows: $(BUILD)/windows/CMakeCache.txt
+build-windows:
+	cmake -S . -B $(BUILD)/windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
 	cmake --build $(BUILD)/windows -j $(JOBS)
 
 build: deps
@@ -40,6 +37,9 @@ test: build
 demo: deps build-linux
 	@bash scripts/demo.sh
 
+bench-engine: build-linux
+	@bash bench/engine/run.sh
+
 run: deps build-windows
 	@bash scripts/run-windows-program.sh
 
@@ -49,7 +49,7 @@ fuzz-xls:
 	bash tests/fuzz/run-xls-fuzz.sh $(FUZZ_SECONDS)
 
 # GridBridge against openpyxl, xlsx2csv and the inflate floor; prints the figures.
-bench-gridbridge: $(BUILD)/linux/CMakeCache.txt
+bench-gridbridge: build-linux
 	cmake --build $(BUILD)/linux -j 2 --target gridbridge_bench
 	/usr/bin/python3 bench/gridbridge/run_bench.py $(BUILD)/linux
 

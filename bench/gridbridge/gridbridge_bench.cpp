@@ -12,23 +12,6 @@
 #include "gridbridge/gridbridge.h"
 #include "platform/codepage.h"
 
-// This process's own peak resident size. The kernel's high-water mark of the address space
-// (VmHWM) starts anew at exec; getrusage's ru_maxrss does not, and would report the parent's
-// size at fork when the parent is larger (a benchmark driver in Python, for one).
-long PeakKib() {
-  if (FILE* f = std::fopen("/proc/self/status", "r")) {
-    char line[256];
-    long kib = -1;
-    while (std::fgets(line, sizeof line, f))
-      if (std::strncmp(line, "VmHWM:", 6) == 0) kib = std::atol(line + 6);
-    std::fclose(f);
-    if (kib >= 0) return kib;
-  }
-  struct rusage usage;
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
-
 int main(int argc, char** argv) {
   if (argc < 4) {
     std::fprintf(stderr, "usage: %s WORKBOOK SHEET ROWS\n", argv[0]);
@@ -69,8 +52,22 @@ int main(int argc, char** argv) {
   }
   auto done = std::chrono::steady_clock::now();
   CloseExcel();
+  // The high-water mark of this program's own memory. (ru_maxrss would also count the image of
+  // the parent process that this one was forked from before its exec.)
+  long peakKib = 0;
+  if (FILE* status = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, status))
+      if (std::strncmp(line, "VmHWM:", 6) == 0) peakKib = std::atol(line + 6);
+    std::fclose(status);
+  }
+  if (peakKib == 0) {
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    peakKib = usage.ru_maxrss;
+  }
   std::printf("seconds %.4f open_seconds %.4f cells %llu bytes %llu peak_kib %ld\n",
               std::chrono::duration<double>(done - start).count(),
-              std::chrono::duration<double>(opened - start).count(), cells, bytes, PeakKib());
+              std::chrono::duration<double>(opened - start).count(), cells, bytes, peakKib);
   return 0;
 }
