@@ -300,28 +300,29 @@ int ExtractWorkbookStream(const unsigned char* data, size_t size, std::vector<un
 int Biff8Workbook::Load(const unsigned char* data, size_t size) {
   std::vector<unsigned char> stream;
   int r = ExtractWorkbookStream(data, size, stream);
-  if (r != kBiffOk) return r;
+  if (r != kBiffOk) {
+    Reset();
+    return r;
+  }
   return LoadStream(std::move(stream));
 }
 
 int Biff8Workbook::LoadStream(std::vector<unsigned char> stream) {
+  Reset();
   stream_ = std::move(stream);
+  int r = ReadGlobals();
+  if (r != kBiffOk) Reset();
+  return r;
+}
+
+void Biff8Workbook::Reset() {
+  stream_.clear();
   sheets_.clear();
   sstPool_.clear();
   sstEnds_.clear();
   formats_.clear();
   xfFormat_.clear();
   date1904_ = false;
-  int r = ReadGlobals();
-  if (r != kBiffOk) {
-    stream_.clear();
-    sheets_.clear();
-    sstPool_.clear();
-    sstEnds_.clear();
-    formats_.clear();
-    xfFormat_.clear();
-  }
-  return r;
 }
 
 int Biff8Workbook::ReadGlobals() {

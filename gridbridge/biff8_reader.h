@@ -71,6 +71,7 @@ class Biff8Workbook {
 
  private:
   int ReadGlobals();
+  void Reset();
   const Biff8NumberFormat& FormatOfXf(uint16_t xf) const;
 
   std::vector<unsigned char> stream_;

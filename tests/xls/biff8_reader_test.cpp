@@ -427,6 +427,11 @@ TEST(Biff8Reader, DamagedStreamsFail) {
   }
   RecordingSink sink;
   EXPECT_EQ(kBiffNoSuchSheet, wb.ReadSheet(5, sink));
+  // A failed load leaves nothing of the workbook loaded before.
+  ASSERT_EQ(1u, wb.Sheets().size());
+  EXPECT_EQ(kBiffNotWorkbook, wb.Load(text.data(), text.size()));
+  EXPECT_TRUE(wb.Sheets().empty());
+  EXPECT_EQ(kBiffNoSuchSheet, wb.ReadSheet(0, sink));
 }
 
 }  // namespace
