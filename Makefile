@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BUILD := build
 
-.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean bench-engine bench-gridbridge
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean bench-engine bench-gridbridge fuzz-xls
 
 all: build
 
@@ -42,6 +42,11 @@ bench-engine: build-linux
 
 run: deps build-windows
 	@bash scripts/run-windows-program.sh
+
+# The .xls reader's fuzz target (libFuzzer, ASan, UBSan), outside the normal build.
+# FUZZ_SECONDS=300 by default.
+fuzz-xls:
+	bash tests/fuzz/run-xls-fuzz.sh $(FUZZ_SECONDS)
 
 # GridBridge against openpyxl, xlsx2csv and the inflate floor; prints the figures.
 bench-gridbridge: build-linux
