@@ -1,0 +1,64 @@
+// The main window: shows and edits SendSettings, the clock, the run's status and progress.
+#pragma once
+#include "framework/controls.h"
+#include "framework/dialog.h"
+#include "widgets/color_button.h"
+
+// Process-wide objects of the main window; they outlive it.
+extern CCButton SendButton;
+extern CProgressCtrl* ProgressBar;
+extern int StartRowFixing;
+
+struct WindowBrushes {
+  HBRUSH White, LightGrey, LightBlue, Navy, Lime;
+};
+extern const WindowBrushes Brushes;
+
+constexpr UINT_PTR kClockTimer = 999;
+constexpr UINT_PTR kRunWatchTimer = 888;
+
+// The credit line of status-bar pane 0 (Shift-JIS).
+extern const char kCreditText[];
+// The clock text for a moment, formatted for the process's LC_TIME (Shift-JIS).
+void FormatClock(const struct tm& moment, char* out, size_t size);
+
+class CAboutDlg : public CDialogEx {
+ public:
+  CAboutDlg();
+};
+
+class CRowcasterDlg : public CDialogEx {
+ public:
+  explicit CRowcasterDlg(CWnd* parent = nullptr);
+
+  void EnableEditingControls(int enable);
+  void SaveSettingsAndExit();
+
+ protected:
+  void DoDataExchange() override;
+  BOOL PreTranslateMessage(MSG* msg) override;
+  BOOL OnInitDialog() override;
+
+  void OnTimer(UINT_PTR id) override;
+  HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind) override;
+  bool OnSysCommand(UINT id, LPARAM lParam) override;
+  bool OnPaint() override;
+  HCURSOR OnQueryDragIcon() override;
+  // The dialog manager's Enter and Escape go to the routed commands 1 and 2, not to the base.
+  void OnOK() override {}
+  void OnCancel() override { SaveSettingsAndExit(); }
+
+ private:
+  void BindValue(CEdit& field, int id, char* value, int readBack);
+  void OnStartRowChange();
+  void ShowClock();
+
+  HICON m_hIcon;
+  CAnimateCtrl RunAnimation;
+  CStatusBar StatusBar;
+  CEdit MailAddressField, MailTitleField, BodyFileField, ListFileField, SheetNameField, MailColumnField,
+      StartRowField, EndRowField, IntervalField, TestAddressField, StatusField;
+  CButton StopButton, LogButton, EditBodyButton, EditListButton;
+  CProgressCtrl RunProgress;
+  CButton ExitButton, SmtpButton, PickBodyButton, PickListButton;
+};
