@@ -10,18 +10,15 @@ all: build
 deps:
 	@bash scripts/install-deps.sh
 
-$(BUILD)/linux/CMakeCache.txt:
-	cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
-$(BUILD)/asan/CMakeCache.txt:
-	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DROWCASTER_SANITIZE=ON
-$(BUILD)/windows/CMakeCache.txt:
-	cmake -S . -B $(BUILD)/windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
-
-build-linux: $(BUILD)/linux/CMakeCache.txt
+# Configuring every time is cheap and picks up new source files.
+build-linux:
+	cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	cmake --build $(BUILD)/linux -j $(JOBS)
-build-asan: $(BUILD)/asan/CMakeCache.txt
+build-asan:
+	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DROWCASTER_SANITIZE=ON >/dev/null
 	cmake --build $(BUILD)/asan -j $(JOBS)
-build-windows: $(BUILD)/windows/CMakeCache.txt
+build-windows:
+	cmake -S . -B $(BUILD)/windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
 	cmake --build $(BUILD)/windows -j $(JOBS)
 
 build: deps

@@ -2,11 +2,13 @@
 #pragma once
 
 // Start-up: unscramble "Environ.psw" into "Environ.def" (deleting the stored form on success),
-// then read "Environ.def" into SendSettings.
+// then read "Environ.def" into SendSettings. Line k feeds field k; a line longer than its
+// field keeps what fits, cut between whole Shift-JIS characters.
 void LoadSettings();
 
 // The storage steps of save-and-exit: unless EscapePressed is 1, write SendSettings to
 // "Environ.def"; then scramble it into "Environ.psw" and delete "Environ.def" on success.
+// When "Environ.def" opened but did not take every byte, both files are left as they are.
 void StoreSettings();
 
 // In place; its own inverse.

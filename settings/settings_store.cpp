@@ -1,0 +1,147 @@
+#include "settings/settings_store.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "engine/sjis_text.h"
+#include "platform/files.h"
+#include "settings/file_locations.h"
+#include "settings/send_settings.h"
+
+namespace {
+
+// Longer than any field, so that trimming sees whole values; what a line holds beyond it
+// is read and dropped.
+constexpr size_t kLineBuffer = 1024;
+
+inline unsigned char SwapNibbles(unsigned char b) { return static_cast<unsigned char>((b << 4) | (b >> 4)); }
+
+// Reads one line (up to and including its LF, or to the end of the file) and keeps at most
+// capacity - 1 bytes of it, ending between whole Shift-JIS characters. False at the end of
+// the file when nothing was read.
+bool ReadLine(FILE* file, char* line, size_t capacity) {
+  size_t kept = 0;
+  bool any = false;
+  bool full = false;
+  int c;
+  while ((c = std::fgetc(file)) != EOF) {
+    any = true;
+    if (!full) {
+      if (kept + 1 < capacity) {
+        line[kept++] = static_cast<char>(c);
+      } else {
+        full = true;
+      }
+    }
+    if (c == '\n') break;
+  }
+  line[kept] = '\0';
+  if (full) {
+    // Do not leave the first byte of a character whose second byte was dropped.
+    size_t i = 0;
+    while (i < kept) {
+      size_t step = IsLeadByte(static_cast<unsigned char>(line[i])) ? 2 : 1;
+      if (i + step > kept) {
+        line[i] = '\0';
+        break;
+      }
+      i += step;
+    }
+  }
+  return any;
+}
+
+enum class WriteResult { Written, NotOpened, Incomplete };
+
+// Writes the fifteen fields, each followed by CR LF.
+WriteResult WriteSettingsFile(const char* path) {
+  FILE* file = platform::OpenStreamShared(path, "wb");
+  if (!file) return WriteResult::NotOpened;
+  SettingsField fields[kSettingsFieldCount];
+  ListSettingsFields(SendSettings, fields);
+  bool written = true;
+  for (const SettingsField& field : fields) {
+    size_t length = strnlen(field.text, static_cast<size_t>(field.capacity));
+    if (std::fwrite(field.text, 1, length, file) != length || std::fwrite("\r\n", 1, 2, file) != 2) {
+      written = false;
+      break;
+    }
+  }
+  if (std::fclose(file) != 0) written = false;
+  return written ? WriteResult::Written : WriteResult::Incomplete;
+}
+
+}  // namespace
+
+void ScrambleBytes(unsigned char* bytes, int length) {
+  if (!bytes || length < 2) return;
+  for (int i = 0; i < length / 2; ++i) {
+    int j = length - 1 - i;
+    unsigned char a = bytes[i];
+    unsigned char b = bytes[j];
+    bytes[i] = SwapNibbles(static_cast<unsigned char>(~b));
+    bytes[j] = SwapNibbles(static_cast<unsigned char>(~a));
+  }
+}
+
+int ScrambleFile(const char* sourcePath, const char* destinationPath) {
+  long long size = 0;
+  if (!platform::GetFileSize(sourcePath, &size) || size < 0 || size >= INT_MAX) return -1;
+  int source = platform::OpenFileShared(sourcePath, O_RDONLY | O_BINARY, 0);
+  if (source < 0) return -1;
+  unsigned char* buffer = new (std::nothrow) unsigned char[static_cast<size_t>(size) + 1];
+  if (!buffer) {
+    platform::CloseFd(source);
+    return -1;
+  }
+  long got = platform::ReadFd(source, buffer, static_cast<unsigned long>(size));
+  platform::CloseFd(source);
+  if (got != static_cast<long>(size)) {
+    delete[] buffer;
+    return -1;
+  }
+  buffer[size] = 0;
+  ScrambleBytes(buffer, static_cast<int>(size));
+  int destination =
+      platform::OpenFileShared(destinationPath, O_WRONLY | O_CREAT | O_TRUNC | O_BINARY, platform::kReadWrite);
+  if (destination < 0) {
+    delete[] buffer;
+    return -1;
+  }
+  long put = platform::WriteFd(destination, buffer, static_cast<unsigned long>(size));
+  bool closed = platform::CloseFd(destination) == 0;
+  delete[] buffer;
+  return (put == static_cast<long>(size) && closed) ? 0 : -1;
+}
+
+void LoadSettings() {
+  if (ScrambleFile(FileLocations.StoredSettingsPath, FileLocations.SettingsPath) == 0)
+    platform::RemoveFile(FileLocations.StoredSettingsPath);
+  if (!platform::PathExists(FileLocations.SettingsPath)) return;
+  FILE* file = platform::OpenStreamShared(FileLocations.SettingsPath, "rb");
+  if (!file) return;
+  SettingsField fields[kSettingsFieldCount];
+  ListSettingsFields(SendSettings, fields);
+  char line[kLineBuffer];
+  for (int number = 1; ReadLine(file, line, sizeof line); ++number) {
+    TrimField(line);
+    if (number <= kSettingsFieldCount) {
+      const SettingsField& field = fields[number - 1];
+      CopyWhole(field.text, line, static_cast<size_t>(field.capacity));
+    }
+  }
+  std::fclose(file);
+}
+
+void StoreSettings() {
+  if (EscapePressed != 1 && WriteSettingsFile(FileLocations.SettingsPath) == WriteResult::Incomplete) {
+    // The plain file holds only part of the values: scrambling it would replace an older
+    // stored form with that part, and deleting it would lose even the part. Leave both files.
+    // (A file that could not be opened at all still holds what start-up left, and is stored.)
+    return;
+  }
+  if (ScrambleFile(FileLocations.SettingsPath, FileLocations.StoredSettingsPath) == 0)
+    platform::RemoveFile(FileLocations.SettingsPath);
+}
