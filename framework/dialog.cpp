@@ -3,6 +3,27 @@
 #include "framework/controls.h"
 #include "framework/win_app.h"
 
+namespace {
+
+void CenterDialog(HWND dialog) {
+  RECT area;
+  HWND owner = GetWindow(dialog, GW_OWNER);
+  if (owner && IsWindowVisible(owner) && !IsIconic(owner)) {
+    GetWindowRect(owner, &area);
+  } else {
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  }
+  RECT r;
+  GetWindowRect(dialog, &r);
+  int x = area.left + ((area.right - area.left) - (r.right - r.left)) / 2;
+  int y = area.top + ((area.bottom - area.top) - (r.bottom - r.top)) / 2;
+  if (x < 0) x = 0;
+  if (y < 0) y = 0;
+  SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
 CDialogEx::CDialogEx(UINT templateId, CWnd* parent) : templateId_(templateId), parent_(parent) {}
 
 CDialogEx::~CDialogEx() {
@@ -107,7 +128,14 @@ INT_PTR CALLBACK CDialogEx::DialogProc(HWND hwnd, UINT message, WPARAM wParam, L
     auto* self = reinterpret_cast<CDialogEx*>(lParam);
     SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
     self->Attach(hwnd);
-    return self->OnInitDialog();
+    RECT before;
+    ::GetWindowRect(hwnd, &before);
+    INT_PTR focusByManager = self->OnInitDialog();
+    RECT after;
+    ::GetWindowRect(hwnd, &after);
+    // A dialog that its initialisation did not place comes up centred over its owner or the screen.
+    if (EqualRect(&before, &after)) CenterDialog(hwnd);
+    return focusByManager;
   }
   auto* self = reinterpret_cast<CDialogEx*>(GetWindowLongPtrW(hwnd, DWLP_USER));
   if (!self || self->m_hWnd != hwnd) return FALSE;

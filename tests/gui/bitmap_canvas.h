@@ -71,9 +71,12 @@ class BitmapCanvas {
     fh.bfSize = fh.bfOffBits + size;
     HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
+    // Opaque in every viewer: the fourth byte of each pixel is set.
+    std::vector<uint32_t> opaque(bits_, bits_ + width_ * height_);
+    for (uint32_t& v : opaque) v |= 0xFF000000u;
     DWORD written = 0;
     bool ok = WriteFile(f, &fh, sizeof fh, &written, nullptr) && WriteFile(f, &ih, sizeof ih, &written, nullptr) &&
-              WriteFile(f, bits_, size, &written, nullptr) && written == size;
+              WriteFile(f, opaque.data(), size, &written, nullptr) && written == size;
     CloseHandle(f);
     return ok;
   }
@@ -87,8 +90,11 @@ class BitmapCanvas {
   uint32_t* bits_ = nullptr;
 };
 
-// build/<name> as a Windows path (the build folder is reached through drive Z:).
+// build/<name> as a Windows path (the build folder is reached through drive Z:). Under another
+// ANSI code page than 932 the name gets the code page before its extension.
 inline std::wstring BuildOutputPath(const wchar_t* name) {
+  std::wstring file = name;
+  if (GetACP() != 932) file.insert(file.find_last_of(L'.'), L"-acp" + std::to_wstring(GetACP()));
   const char* build = getenv("ROWCASTER_BUILD_DIR");
   std::string dir = build ? build : ".";
   // build/windows -> build
@@ -96,5 +102,5 @@ inline std::wstring BuildOutputPath(const wchar_t* name) {
   if (cut != std::string::npos && dir.compare(cut + 1, std::string::npos, "windows") == 0) dir.resize(cut);
   std::wstring w = (dir.size() && dir[0] == '/') ? L"Z:" : L"";
   for (char c : dir) w += (c == '/') ? L'\\' : static_cast<wchar_t>(c);
-  return w + L"\\" + name;
+  return w + L"\\" + file;
 }

@@ -270,3 +270,47 @@ TEST(Splash, TransparentColourOtherThanWhiteCutsTheWindowToThePicture) {
 }
 
 }  // namespace
+
+namespace {
+
+// The resources the program is built with.
+TEST(Resources, IconStringClipBitmapAndTemplatesAreThere) {
+  HINSTANCE self = GetModuleHandleW(nullptr);
+  HICON icon = LoadIconW(self, MAKEINTRESOURCEW(IDR_MAINFRAME));
+  EXPECT_NE(icon, nullptr);
+  wchar_t text[64] = {};
+  EXPECT_GT(LoadStringW(self, IDS_ABOUTBOX, text, 64), 0);
+  EXPECT_STREQ(text, L"Rowcaster\u306B\u3064\u3044\u3066(&A)...");
+  HBITMAP bm = LoadBitmapW(self, MAKEINTRESOURCEW(IDB_SPLASH));
+  ASSERT_NE(bm, nullptr);
+  BITMAP info = {};
+  GetObjectW(bm, sizeof info, &info);
+  EXPECT_EQ(info.bmWidth, 255);
+  EXPECT_EQ(info.bmHeight, 255);
+  DeleteObject(bm);
+  HRSRC dib = FindResourceW(self, MAKEINTRESOURCEW(IDB_SPLASH), reinterpret_cast<LPCWSTR>(RT_BITMAP));
+  ASSERT_NE(dib, nullptr);
+  const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(self, dib)));
+  EXPECT_EQ(header->biBitCount, 24);
+  EXPECT_EQ(header->biCompression, static_cast<DWORD>(BI_RGB));
+  for (int id : {IDD_ABOUTBOX, IDD_ROWCASTER_DIALOG})
+    EXPECT_NE(FindResourceW(self, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_DIALOG)), nullptr) << id;
+  // The clip opens in an animation control: six frames of 87 x 87.
+  HRSRC clip = FindResourceW(self, MAKEINTRESOURCEW(IDR_RUN_ANIMATION), L"AVI");
+  ASSERT_NE(clip, nullptr);
+  const auto* riff = static_cast<const unsigned char*>(LockResource(LoadResource(self, clip)));
+  ASSERT_NE(riff, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(riff), 4), "RIFF");
+  const DWORD* avih = reinterpret_cast<const DWORD*>(riff + 32);  // after RIFF, AVI, LIST, hdrl, avih and its size
+  EXPECT_EQ(avih[0], 100000u);                                     // 100 ms a frame
+  EXPECT_EQ(avih[4], 6u);                                          // frames
+  EXPECT_EQ(avih[8], 87u);
+  EXPECT_EQ(avih[9], 87u);
+  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, self, nullptr);
+  HWND anim = CreateWindowExW(0, ANIMATE_CLASSW, L"", WS_CHILD, 0, 0, 87, 87, parent, nullptr, self, nullptr);
+  ASSERT_NE(anim, nullptr);
+  EXPECT_NE(SendMessageW(anim, ACM_OPENW, reinterpret_cast<WPARAM>(self), reinterpret_cast<LPARAM>(MAKEINTRESOURCEW(IDR_RUN_ANIMATION))), 0);
+  DestroyWindow(parent);
+}
+
+}  // namespace
