@@ -4,10 +4,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include "app/messages.h"
+#include "app/smtp_set.h"
+#include "framework/win_app.h"
 #include "engine/run_state.h"
 #include "engine/sjis_text.h"
 #include "resources/resource.h"
+#include "platform/files.h"
+#include "settings/file_locations.h"
 #include "settings/send_settings.h"
 #include "settings/settings_store.h"
 
@@ -52,6 +61,11 @@ CAboutDlg::CAboutDlg() : CDialogEx(IDD_ABOUTBOX) {}
 CRowcasterDlg::CRowcasterDlg(CWnd* parent) : CDialogEx(IDD_ROWCASTER_DIALOG, parent) {
   m_hIcon = LoadIconW(ProgramInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
   RouteCommand(IDCANCEL, [this] { SaveSettingsAndExit(); });
+  RouteCommand(IDC_SMTP_SETTINGS, [this] { OnSmtpSettings(); });
+  RouteCommand(IDC_PICK_BODY, [this] { OnPickBodyFile(); });
+  RouteCommand(IDC_PICK_LIST, [this] { OnPickListFile(); });
+  RouteCommand(IDC_EDIT_LIST, [this] { OnEditList(); });
+  RouteCommand(IDC_VIEW_LOG, [this] { OnViewLog(); });
   BindValue(MailTitleField, IDC_MAIL_TITLE, SendSettings.MailTitle, sizeof SendSettings.MailTitle);
   BindValue(BodyFileField, IDC_BODY_FILE, SendSettings.BodyFile, sizeof SendSettings.BodyFile);
   BindValue(ListFileField, IDC_LIST_FILE, SendSettings.ListFile, sizeof SendSettings.ListFile);
@@ -273,3 +287,103 @@ bool CRowcasterDlg::OnPaint() {
 }
 
 HCURSOR CRowcasterDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+
+void CRowcasterDlg::ShowMessage(const char* utf8Text) const {
+  MessageBox(Sjis(utf8Text).c_str(), Sjis(kMainCaptionUtf8).c_str(), MB_OK);
+}
+
+void CRowcasterDlg::OnSmtpSettings() {
+  SmtpSet dialog;
+  CopyWhole(dialog.MailAddress, SendSettings.MailAddress, sizeof dialog.MailAddress);
+  CopyWhole(dialog.LoginId, SendSettings.LoginId, sizeof dialog.LoginId);
+  CopyWhole(dialog.Password, SendSettings.Password, sizeof dialog.Password);
+  CopyWhole(dialog.SenderName, SendSettings.SenderName, sizeof dialog.SenderName);
+  CopyWhole(dialog.SmtpServer, SendSettings.SmtpServer, sizeof dialog.SmtpServer);
+  // A port longer than the working copy (only a hand-written settings file has one) is cut.
+  CopyWhole(dialog.SmtpPort, SendSettings.SmtpPort, sizeof dialog.SmtpPort);
+  if (dialog.DoModal() != IDOK) return;
+  CopyWhole(SendSettings.MailAddress, dialog.MailAddress, sizeof SendSettings.MailAddress);
+  CopyWhole(SendSettings.LoginId, dialog.LoginId, sizeof SendSettings.LoginId);
+  CopyWhole(SendSettings.Password, dialog.Password, sizeof SendSettings.Password);
+  CopyWhole(SendSettings.SenderName, dialog.SenderName, sizeof SendSettings.SenderName);
+  CopyWhole(SendSettings.SmtpServer, dialog.SmtpServer, sizeof SendSettings.SmtpServer);
+  CopyWhole(SendSettings.SmtpPort, dialog.SmtpPort, sizeof SendSettings.SmtpPort);
+  MailAddressField.SetWindowText(SendSettings.MailAddress);
+  if (!SendSettings.TestAddress[0]) TestAddressField.SetWindowText(SendSettings.MailAddress);
+}
+
+const char* PickFile(const char* initialFolder, const char* keyword) {
+  static char picked[260];
+  std::string filter;
+  if (std::strcmp(keyword, "xls") == 0) {
+    filter = "Excel(*.xlsx;*.xls)|*.xlsx;*.xls||";
+  } else if (std::strcmp(keyword, "txt") == 0) {
+    filter = "Text/Html(*.txt;*.htm;*.html)|*.txt;*.htm;*.html||";
+  } else {
+    std::string k = keyword;
+    filter = k + "(*." + k + ")|*." + k + "||";
+  }
+  picked[0] = '\0';
+  std::wstring wideFilter = platform::Cp932ToWide(filter.c_str());
+  for (wchar_t& c : wideFilter)
+    if (c == L'|') c = L'\0';
+  std::wstring folder = platform::Cp932ToWide(initialFolder ? initialFolder : "");
+  std::vector<wchar_t> file(32768, L'\0');
+  OPENFILENAMEW ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  CWnd* main = CWinApp::MainWindow();
+  ofn.hwndOwner = main ? main->m_hWnd : nullptr;
+  ofn.lpstrFilter = wideFilter.c_str();
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_CREATEPROMPT;
+  if (!GetOpenFileNameW(&ofn)) return picked;
+  std::string path;
+  bool exact = platform::WideToCp932(file.data(), path);
+  if (!exact || path.size() >= sizeof picked) {
+    // Cutting the path or putting "?" into it would name another file.
+    std::string text = Sjis(u8"選択されたファイルのパスは長すぎるか、使用できない文字を含んでいます。");
+    ::MessageBoxW(ofn.hwndOwner, platform::Cp932ToWide(text.c_str()).c_str(),
+                  platform::Cp932ToWide(Sjis(kMainCaptionUtf8).c_str()).c_str(), MB_OK);
+    return picked;
+  }
+  std::memcpy(picked, path.c_str(), path.size() + 1);
+  return picked;
+}
+
+void ShellOpen(const char* path) {
+  std::wstring w = platform::Cp932ToWide(path);
+  ShellExecuteW(nullptr, L"open", w.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void CRowcasterDlg::OnPickBodyFile() {
+  EnableWindow(false);
+  const char* path = PickFile(nullptr, "txt");
+  if (path[0]) BodyFileField.SetWindowText(path);
+  EnableWindow(true);
+}
+
+void CRowcasterDlg::OnPickListFile() {
+  EnableWindow(false);
+  const char* path = PickFile(nullptr, "xls");
+  if (path[0]) ListFileField.SetWindowText(path);
+  EnableWindow(true);
+}
+
+void CRowcasterDlg::OnEditList() {
+  if (!SendSettings.ListFile[0]) return;
+  if (!platform::PathExists(SendSettings.ListFile)) {
+    ShowMessage(u8"送信先アドレス一覧ファイル(Excel)は存在しません。");
+    return;
+  }
+  ShellOpen(SendSettings.ListFile);
+}
+
+void CRowcasterDlg::OnViewLog() {
+  if (!platform::PathExists(FileLocations.LogPath)) {
+    ShowMessage(u8"ログはまだ作成されていません。");
+    return;
+  }
+  ShellOpen(FileLocations.LogPath);
+}

@@ -19,6 +19,13 @@ constexpr UINT_PTR kRunWatchTimer = 888;
 
 // The credit line of status-bar pane 0 (Shift-JIS).
 extern const char kCreditText[];
+// The open-file dialog with the filter of `keyword` ("xls", "txt" or any extension). Returns the
+// picked full path (Shift-JIS), or an empty text when cancelled or refused: a path that does not
+// fit 259 bytes or has characters without a Shift-JIS form is refused with a message.
+const char* PickFile(const char* initialFolder, const char* keyword);
+// The shell's "open" verb on a Shift-JIS path.
+void ShellOpen(const char* path);
+
 // The clock text for a moment, formatted for the process's LC_TIME (Shift-JIS).
 void FormatClock(const struct tm& moment, char* out, size_t size);
 
@@ -33,6 +40,11 @@ class CRowcasterDlg : public CDialogEx {
 
   void EnableEditingControls(int enable);
   void SaveSettingsAndExit();
+  void OnSmtpSettings();
+  void OnPickBodyFile();
+  void OnPickListFile();
+  void OnEditList();
+  void OnViewLog();
 
  protected:
   void DoDataExchange() override;
@@ -52,6 +64,7 @@ class CRowcasterDlg : public CDialogEx {
   void BindValue(CEdit& field, int id, char* value, int readBack);
   void OnStartRowChange();
   void ShowClock();
+  void ShowMessage(const char* utf8Text) const;
 
   HICON m_hIcon;
   CAnimateCtrl RunAnimation;
