@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BUILD := build
 
-.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo bench-engine run deps clean
 
 all: build
 
@@ -36,6 +36,9 @@ test: build
 
 demo: deps build-linux
 	@bash scripts/demo.sh
+
+bench-engine: build-linux
+	@bash bench/engine/run.sh
 
 run: deps build-windows
 	@bash scripts/run-windows-program.sh
