@@ -16,6 +16,7 @@
 #include "engine/sjis_text.h"
 #include "resources/resource.h"
 #include "platform/files.h"
+#include "platform/process.h"
 #include "settings/file_locations.h"
 #include "settings/send_settings.h"
 #include "settings/settings_store.h"
@@ -64,6 +65,7 @@ CRowcasterDlg::CRowcasterDlg(CWnd* parent) : CDialogEx(IDD_ROWCASTER_DIALOG, par
   RouteCommand(IDC_SMTP_SETTINGS, [this] { OnSmtpSettings(); });
   RouteCommand(IDC_PICK_BODY, [this] { OnPickBodyFile(); });
   RouteCommand(IDC_PICK_LIST, [this] { OnPickListFile(); });
+  RouteCommand(IDC_EDIT_BODY, [this] { OnEditBody(); });
   RouteCommand(IDC_EDIT_LIST, [this] { OnEditList(); });
   RouteCommand(IDC_VIEW_LOG, [this] { OnViewLog(); });
   BindValue(MailTitleField, IDC_MAIL_TITLE, SendSettings.MailTitle, sizeof SendSettings.MailTitle);
@@ -386,4 +388,40 @@ void CRowcasterDlg::OnViewLog() {
     return;
   }
   ShellOpen(FileLocations.LogPath);
+}
+
+int RunVisibleAndWait(const std::vector<std::string>& arguments) {
+  std::string line;
+  if (!platform::BuildWindowsCommandLine(arguments, line)) return -1;
+  std::wstring wide = platform::Cp932ToWide(line.c_str());
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return -1;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(code);
+}
+
+void CRowcasterDlg::OnEditBody() {
+  if (!SendSettings.BodyFile[0]) return;
+  if (!platform::PathExists(SendSettings.BodyFile)) {
+    ShowMessage(u8"メール本文ファイルは存在しません。");
+    return;
+  }
+  std::vector<std::string> arguments;
+  if (platform::PathExists(FileLocations.EditorPath)) {
+    arguments = {FileLocations.EditorPath, SendSettings.BodyFile};
+  } else {
+    // Without the editor beside the program, the system's own text editor.
+    wchar_t windows[MAX_PATH] = {};
+    UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
+    std::wstring notepad = (n > 0 && n < MAX_PATH) ? std::wstring(windows) + L"\\notepad.exe" : L"notepad.exe";
+    arguments = {platform::WideToCp932(notepad.c_str()), SendSettings.BodyFile};
+  }
+  // The window waits here until the editor has ended.
+  RunVisibleAndWait(arguments);
 }

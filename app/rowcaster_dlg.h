@@ -1,5 +1,8 @@
 // The main window: shows and edits SendSettings, the clock, the run's status and progress.
 #pragma once
+#include <string>
+#include <vector>
+
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "widgets/color_button.h"
@@ -23,6 +26,10 @@ extern const char kCreditText[];
 // picked full path (Shift-JIS), or an empty text when cancelled or refused: a path that does not
 // fit 259 bytes or has characters without a Shift-JIS form is refused with a message.
 const char* PickFile(const char* initialFolder, const char* keyword);
+// Runs a program with its argument list (quoted so that each argument arrives whole), shown
+// as it would show itself, and waits for its end. The exit code, or -1 when it did not start.
+int RunVisibleAndWait(const std::vector<std::string>& arguments);
+
 // The shell's "open" verb on a Shift-JIS path.
 void ShellOpen(const char* path);
 
@@ -43,6 +50,7 @@ class CRowcasterDlg : public CDialogEx {
   void OnSmtpSettings();
   void OnPickBodyFile();
   void OnPickListFile();
+  void OnEditBody();
   void OnEditList();
   void OnViewLog();
 

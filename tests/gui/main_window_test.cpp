@@ -187,7 +187,7 @@ TEST_F(MainWindow, FirstStartShowsEveryControlOfTheTemplateWithTheBuiltInValues)
   EXPECT_EQ(edges[1], -1);
 
   // Leaving on the first start stores the built-in values.
-  SendMessageW(p.item(2), BM_CLICK, 0, 0);
+  ASSERT_TRUE(p.Click(2));
   ASSERT_TRUE(p.WaitForExit(10000));
   EXPECT_FALSE(data_.Exists(L"Environ.def"));
   EXPECT_EQ(StoredLines(data_), BuiltIn());
@@ -251,7 +251,7 @@ TEST_F(MainWindow, LoadedValuesAreShownBoundedAndNormalised) {
     EXPECT_EQ(p.text(1006), shown) << ToCp932(typed);
   }
   p.SetText(1006, L"1");
-  SendMessageW(p.item(2), BM_CLICK, 0, 0);
+  ASSERT_TRUE(p.Click(2));
   ASSERT_TRUE(p.WaitForExit(10000));
   std::vector<std::string> stored = StoredLines(data_);
   ASSERT_EQ(stored.size(), 15u);
@@ -267,7 +267,7 @@ TEST_F(MainWindow, TypedValuesAreTrimmedLimitedInBytesAndStoredOnExit) {
     const char* name;
     void (*leave)(const Program&);
   } exits[] = {
-      {"the save-and-exit button", [](const Program& p) { SendMessageW(p.item(2), BM_CLICK, 0, 0); }},
+      {"the save-and-exit button", [](const Program& p) { ASSERT_TRUE(p.Click(2)); }},
       {"the close box", [](const Program& p) { PostMessageW(p.main(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
   };
   for (const Exit& e : exits) {
@@ -375,7 +375,7 @@ TEST_F(MainWindow, AboutBoxComesFromTheSystemMenuAndItsEscapeDoesNotReachTheWind
   }
   // So the edits of this start are stored.
   p.Type(1005, L"kept");
-  SendMessageW(p.item(2), BM_CLICK, 0, 0);
+  ASSERT_TRUE(p.Click(2));
   ASSERT_TRUE(p.WaitForExit(10000));
   std::vector<std::string> stored = StoredLines(data_);
   ASSERT_EQ(stored.size(), 15u);
@@ -469,7 +469,7 @@ TEST_F(MainWindow, ScreenShowsTheSendButtonAndControlsInTheirColours) {
   ClientToScreen(p.main(), &bg);
   EXPECT_EQ(canvas.At(bg.x - w.left, bg.y - w.top), kLightBlue);
 
-  SendMessageW(p.item(2), BM_CLICK, 0, 0);
+  ASSERT_TRUE(p.Click(2));
   ASSERT_TRUE(p.WaitForExit(10000));
 }
 

@@ -28,6 +28,14 @@ inline std::wstring TextOf(HWND h) {
   return w;
 }
 
+// The caption of a top-level window as the system keeps it: asks nothing of its program, so a
+// program that does not answer cannot hold the caller.
+inline std::wstring CaptionOf(HWND h) {
+  wchar_t text[512] = {};
+  InternalGetWindowText(h, text, 512);
+  return text;
+}
+
 inline std::wstring ClassOf(HWND h) {
   wchar_t c[64] = {};
   GetClassNameW(h, c, 64);
@@ -55,7 +63,7 @@ inline HWND FindProcessWindow(DWORD pid, const wchar_t* title) {
         auto* s = reinterpret_cast<Search*>(p);
         DWORD owner = 0;
         GetWindowThreadProcessId(h, &owner);
-        if (owner == s->pid && IsWindowVisible(h) && TextOf(h) == s->title) {
+        if (owner == s->pid && IsWindowVisible(h) && CaptionOf(h) == s->title) {
           s->found = h;
           return FALSE;
         }
@@ -157,7 +165,7 @@ inline std::string ToCp932(const std::wstring& w) {
 
 class Program {
  public:
-  explicit Program(const DataRoot& data) {
+  explicit Program(const DataRoot& data, const std::wstring& extraEnvironment = L"") {
     // The child's environment: ours, with ProgramData pointing at the test's own root.
     std::wstring block;
     wchar_t* env = GetEnvironmentStringsW();
@@ -169,6 +177,10 @@ class Program {
     FreeEnvironmentStringsW(env);
     block += L"ProgramData=" + data.root();
     block += L'\0';
+    if (!extraEnvironment.empty()) {
+      block += extraEnvironment;
+      block += L'\0';
+    }
     block += L'\0';
     std::wstring exe = FolderOfThisProgram() + L"\\Rowcaster.exe";
     std::wstring command = L"\"" + exe + L"\"";
@@ -210,12 +222,33 @@ class Program {
     SendMessageW(item(id), EM_SETSEL, static_cast<WPARAM>(end), end);
     for (wchar_t c : chars) SendMessageW(item(id), WM_CHAR, c, 1);
   }
-  void SetText(int id, const std::wstring& text) const {
-    SendMessageW(item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  // Never waits for ever on a program that hangs: the test fails instead.
+  bool SetText(int id, const std::wstring& text) const {
+    return SendMessageTimeoutW(item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 5000,
+                               nullptr) != 0;
+  }
+  bool Click(int id) const {
+    return SendMessageTimeoutW(item(id), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, nullptr) != 0;
   }
   void KeyDown(HWND target, WPARAM key) const {
     PostMessageW(target, WM_KEYDOWN, key, 1);
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+  }
+  // A click whose handler may run a modal loop: posted, so that the caller is not held.
+  void PostClick(int id, HWND dialog = nullptr) const {
+    HWND d = dialog ? dialog : main_;
+    PostMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(d, id)));
+  }
+  // The program's message box with this caption, and its text.
+  HWND WaitForMessageBox(const wchar_t* caption, DWORD ms = 5000) const {
+    HWND box = nullptr;
+    WaitUntil(ms, [&] { return (box = FindProcessWindow(pi_.dwProcessId, caption)) != nullptr; });
+    return box;
+  }
+  static std::wstring MessageBoxText(HWND box) { return TextOf(GetDlgItem(box, 0xFFFF)); }
+  static bool CloseMessageBox(HWND box) {
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return WaitUntil(5000, [&] { return !IsWindow(box); });
   }
   // Waits until the program has worked through what was posted to it.
   void Settle() const { SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_BLOCK, 5000, nullptr); }
