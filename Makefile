@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BUILD := build
 
-.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo bench-engine run deps clean
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean bench-engine bench-gridbridge
 
 all: build
 
@@ -42,6 +42,11 @@ bench-engine: build-linux
 
 run: deps build-windows
 	@bash scripts/run-windows-program.sh
+
+# GridBridge against openpyxl, xlsx2csv and the inflate floor; prints the figures.
+bench-gridbridge: build-linux
+	cmake --build $(BUILD)/linux -j 2 --target gridbridge_bench
+	/usr/bin/python3 bench/gridbridge/run_bench.py $(BUILD)/linux
 
 clean:
 	rm -rf $(BUILD)
