@@ -63,6 +63,9 @@ CRowcasterDlg::CRowcasterDlg(CWnd* parent) : CDialogEx(IDD_ROWCASTER_DIALOG, par
   m_hIcon = LoadIconW(ProgramInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
   RouteCommand(IDCANCEL, [this] { SaveSettingsAndExit(); });
   RouteCommand(IDC_SMTP_SETTINGS, [this] { OnSmtpSettings(); });
+  RouteCommand(IDOK, [this] { OnSend(); });
+  RouteCommand(IDC_TEST_SEND, [this] { OnTestSend(); });
+  RouteCommand(IDC_STOP, [this] { OnStop(); });
   RouteCommand(IDC_PICK_BODY, [this] { OnPickBodyFile(); });
   RouteCommand(IDC_PICK_LIST, [this] { OnPickListFile(); });
   RouteCommand(IDC_EDIT_BODY, [this] { OnEditBody(); });
@@ -204,6 +207,12 @@ void CRowcasterDlg::SaveSettingsAndExit() {
     MessageBox(kRunningMessage, kMainCaption, MB_OK);
     return;
   }
+  // A run that has just ended may still be closing its workbook.
+  if (runThread_) {
+    WaitForSingleObject(runThread_, 5000);
+    CloseHandle(runThread_);
+    runThread_ = nullptr;
+  }
   StoreSettings();
   EndDialog(IDCANCEL);
 }
@@ -220,6 +229,8 @@ void CRowcasterDlg::OnTimer(UINT_PTR id) {
   if (id == kClockTimer) {
     SetTimer(kClockTimer, 1000);
     ShowClock();
+  } else if (id == kRunWatchTimer) {
+    OnRunWatchTimer();
   }
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/run_window.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "widgets/color_button.h"
@@ -36,6 +37,26 @@ void ShellOpen(const char* path);
 // The clock text for a moment, formatted for the process's LC_TIME (Shift-JIS).
 void FormatClock(const struct tm& moment, char* out, size_t size);
 
+// Finds the first top-level window of another process whose title contains `text` (Shift-JIS)
+// and asks it to close. An empty text matches no window. True when one was found.
+bool TerminateByWindowTitle(const char* text);
+// Asks the window to close (WM_CLOSE), so that its program can offer to save its work.
+void TerminateWindowProcess(HWND window);
+
+// The send run's window: the status field and the progress bar, reached by synchronous
+// messages from the run's thread.
+class StatusFieldWindow : public RunWindow {
+ public:
+  explicit StatusFieldWindow(CEdit& field) : field_(field) {}
+  void ShowStatus(const char* line) override { field_.SetWindowText(line); }
+  void SetProgress(int position) override {
+    if (ProgressBar) ProgressBar->SetPos(position);
+  }
+
+ private:
+  CEdit& field_;
+};
+
 class CAboutDlg : public CDialogEx {
  public:
   CAboutDlg();
@@ -48,6 +69,13 @@ class CRowcasterDlg : public CDialogEx {
   void EnableEditingControls(int enable);
   void SaveSettingsAndExit();
   void OnSmtpSettings();
+  void OnSend();
+  void OnTestSend();
+  void OnStop();
+  bool ValidateSendInputs(int testRun);
+  void StartSendRun();
+  // True from the start of a run until its thread has ended (the workbook closed).
+  bool RunActive() const;
   void OnPickBodyFile();
   void OnPickListFile();
   void OnEditBody();
@@ -73,6 +101,8 @@ class CRowcasterDlg : public CDialogEx {
   void OnStartRowChange();
   void ShowClock();
   void ShowMessage(const char* utf8Text) const;
+  void OnRunWatchTimer();
+  void RestoreAfterRun();
 
   HICON m_hIcon;
   CAnimateCtrl RunAnimation;
@@ -82,4 +112,6 @@ class CRowcasterDlg : public CDialogEx {
   CButton StopButton, LogButton, EditBodyButton, EditListButton;
   CProgressCtrl RunProgress;
   CButton ExitButton, SmtpButton, PickBodyButton, PickListButton;
+  StatusFieldWindow RunStatus{StatusField};
+  HANDLE runThread_ = nullptr;
 };
