@@ -209,8 +209,8 @@ TEST(SendCommands, RealRunDeliversEveryRowLogsItAndRestoresTheWindow) {
   for (int id : {1010, 1, 1012, 1014, 1015, 1013, 2, 3, 4, 1005, 1003, 1004, 1002, 1017, 1006, 1007, 1008, 1001})
     EXPECT_FALSE(IsWindowEnabled(p.item(id))) << id;
   EXPECT_EQ(SendMessageW(p.item(1030), PBM_GETRANGE, FALSE, 0), 3);
-  // Save and exit is refused while the run lasts; Enter starts no second run.
-  PostMessageW(p.main(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  // Escape (save and exit) is refused while the run lasts; Enter starts no second run.
+  p.KeyDown(p.item(1009), VK_ESCAPE);
   HWND box = p.WaitForMessageBox(kMainCaption);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(Program::MessageBoxText(box), W(u8"メール送信が実行中です。送信を停止してから終了してください。"));
@@ -227,13 +227,20 @@ TEST(SendCommands, RealRunDeliversEveryRowLogsItAndRestoresTheWindow) {
   EXPECT_EQ(CountLines(record, "message "), 3);
   std::string log = f.data.Read(L"SendLogs.txt");
   EXPECT_EQ(CountLines(log, ""), 3) << log;
-  // A second real run finds every row in the log and sends nothing.
+  // A second real run finds every row in the log and sends nothing. Rows 2 to 70,001 give the
+  // bar's 16-bit range 70,000 modulo 65,536.
+  p.SetText(1007, L"70001");
   p.PostClick(1);
   ASSERT_TRUE(WaitUntil(5000, [&] { return !Idle(p); }));
+  EXPECT_EQ(SendMessageW(p.item(1030), PBM_GETRANGE, FALSE, 0), 4464);
   ASSERT_TRUE(WaitUntil(30000, [&] { return Idle(p); }));
   EXPECT_EQ(CountLines(ReadFileBytes(f.record), "--url"), 3);
+  // The Escape press during the first run drops this start's edits at the exit.
   ASSERT_TRUE(p.Click(2));
   ASSERT_TRUE(p.WaitForExit(10000));
+  std::vector<std::string> stored = SettingsLines(Unscramble(f.data.Read(L"Environ.psw")));
+  ASSERT_EQ(stored.size(), 15u);
+  EXPECT_EQ(stored[12], "4");
 }
 
 TEST(SendCommands, StopEndsTheRunAndAFailingToolIsReportedAndNotLogged) {
@@ -291,6 +298,34 @@ TEST(SendCommands, WindowShowingTheWorkbookIsAskedToCloseAndOurOwnAreLeftAlone) 
   EXPECT_TRUE(IsWindow(other));  // asked, not killed
   ASSERT_TRUE(p.Click(2));
   ASSERT_TRUE(p.WaitForExit(10000));
+
+  // A workbook path with an empty file name, and one whose name is part of the program's own
+  // title (both existing folders): no window is asked to close, the program's own stays.
+  CreateDirectoryW((f.data.folder() + L"\\\u4E00\u62EC\u9001\u4FE1").c_str(), nullptr);  // 一括送信
+  for (const std::wstring& list : {f.data.folder() + L"\\", f.data.folder() + L"\\\u4E00\u62EC\u9001\u4FE1"}) {
+    SCOPED_TRACE(ToCp932(list));
+    // The restoration of the run before asked once more; that request is taken first.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    closed = false;
+    f.lines[8] = ToCp932(list);
+    ASSERT_TRUE(f.WriteSettings());
+    Program q(f.data, f.Environment());
+    ASSERT_NE(q.main(), nullptr);
+    q.PostClick(1);
+    ASSERT_TRUE(WaitUntil(5000, [&] { return !Idle(q); }));
+    ASSERT_TRUE(WaitUntil(30000, [&] {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      return Idle(q);
+    }));
+    EXPECT_FALSE(closed);
+    EXPECT_FALSE(q.WaitForExit(500));
+    EXPECT_EQ(q.WaitForMessageBox(kMainCaption, 300), nullptr);
+    ASSERT_TRUE(q.Click(2));
+    ASSERT_TRUE(q.WaitForExit(10000));
+  }
+  RemoveDirectoryW((f.data.folder() + L"\\\u4E00\u62EC\u9001\u4FE1").c_str());
   DestroyWindow(other);
 }
 
