@@ -14,18 +14,16 @@ BOOL CRowcasterApp::InitInstance() {
   LoadSettings();
   CRowcasterDlg dialog;
   m_pMainWnd = &dialog;
-  splashParent_ = &dialog;
   ShowSplashScreen();
   dialog.DoModal();
   m_pMainWnd = nullptr;
-  splashParent_ = nullptr;
   return FALSE;
 }
 
 void CRowcasterApp::ShowSplashScreen() {
   CSplashScreenEx splash;
   // The main window does not exist yet, so the popup has no owner.
-  splash.Create(splashParent_, "", 2000, DropShadow | CenterOnScreen);
+  splash.Create(m_pMainWnd, "", 2000, DropShadow | CenterOnScreen);
   splash.SetPicture(IDB_SPLASH, RGB(255, 255, 255));
   splash.Show();
   for (int position = 0; position < 40; ++position) {

@@ -7,9 +7,6 @@ class CRowcasterApp : public CWinApp {
  public:
   BOOL InitInstance() override;
   void ShowSplashScreen();
-
- private:
-  CWnd* splashParent_ = nullptr;
 };
 
 extern CRowcasterApp theApp;

@@ -96,7 +96,7 @@ struct SendFixture {
 std::vector<std::wstring> PressAndCollect(const Program& p, int button) {
   p.PostClick(button);
   std::vector<std::wstring> messages;
-  while (HWND box = p.WaitForMessageBox(kMainCaption, 1500)) {
+  while (HWND box = p.WaitForMessageBox(kMainCaption, 1000)) {
     messages.push_back(Program::MessageBoxText(box));
     if (!Program::CloseMessageBox(box)) break;
   }
@@ -177,22 +177,28 @@ TEST(SendCommands, EachCheckShowsItsMessageInOrderAndFillsItsValues) {
                                        W(u8"送信先アドレス一覧の送信開始行と終了行が逆転しています。")}));
   EXPECT_EQ(q.text(1007), L"99999");
   EXPECT_TRUE(Idle(q));
-  // Interval 0 is filled with 10, and the test run starts: one row, to the test address.
+  // An empty test address takes the sender's, interval 0 is filled with 10, and the test run
+  // starts: one row, to the sender's address.
   q.SetText(1006, L"3");
   q.SetText(1007, L"3");
   q.SetText(1008, L"0");
-  EXPECT_EQ(PressAndCollect(q, 1010), std::vector<std::wstring>{W(u8"メール送信の間隔秒が指定されていません。10秒を設定します。")});
+  q.SetText(1001, L"");
+  EXPECT_EQ(PressAndCollect(q, 1010),
+            (std::vector<std::wstring>{W(u8"テスト送信用の送信先アドレスが指定されていません。送信元アドレスを設定します。"),
+                                       W(u8"メール送信の間隔秒が指定されていません。10秒を設定します。")}));
   EXPECT_EQ(q.text(1008), L"10");
+  EXPECT_EQ(q.text(1001), L"sales@example.jp");
   ASSERT_TRUE(WaitUntil(20000, [&] { return Idle(q); }));
   std::string record = ReadFileBytes(f.record);
   EXPECT_EQ(CountLines(record, "--url"), 1) << record;
-  EXPECT_NE(record.find("--mail-rcpt\ttest@example.jp"), std::string::npos) << record;
+  EXPECT_NE(record.find("--mail-rcpt\tsales@example.jp"), std::string::npos) << record;
   EXPECT_FALSE(f.data.Exists(L"SendLogs.txt"));  // a test run leaves the log alone
   ASSERT_TRUE(q.Click(2));
   ASSERT_TRUE(q.WaitForExit(10000));
   std::vector<std::string> stored = SettingsLines(Unscramble(f.data.Read(L"Environ.psw")));
   ASSERT_EQ(stored.size(), 15u);
   EXPECT_EQ(stored[13], "10");
+  EXPECT_EQ(stored[14], "sales@example.jp");
 }
 
 TEST(SendCommands, RealRunDeliversEveryRowLogsItAndRestoresTheWindow) {
