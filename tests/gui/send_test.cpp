@@ -215,6 +215,7 @@ TEST(SendCommands, RealRunDeliversEveryRowLogsItAndRestoresTheWindow) {
   for (int id : {1010, 1, 1012, 1014, 1015, 1013, 2, 3, 4, 1005, 1003, 1004, 1002, 1017, 1006, 1007, 1008, 1001})
     EXPECT_FALSE(IsWindowEnabled(p.item(id))) << id;
   EXPECT_EQ(SendMessageW(p.item(1030), PBM_GETRANGE, FALSE, 0), 3);
+  EXPECT_TRUE(IsWindowVisible(p.item(1016)));  // the animation plays
   // Escape (save and exit) is refused while the run lasts; Enter starts no second run.
   p.KeyDown(p.item(1009), VK_ESCAPE);
   HWND box = p.WaitForMessageBox(kMainCaption);
@@ -225,6 +226,7 @@ TEST(SendCommands, RealRunDeliversEveryRowLogsItAndRestoresTheWindow) {
   EXPECT_TRUE(IsWindow(p.main()));
   ASSERT_TRUE(WaitUntil(30000, [&] { return Idle(p); }));
   EXPECT_EQ(p.text(1009), W(u8"メール送信を終了しました。"));
+  EXPECT_FALSE(IsWindowVisible(p.item(1016)));
   EXPECT_EQ(SendMessageW(p.item(1030), PBM_GETPOS, 0, 0), 3);
   std::string record = ReadFileBytes(f.record);
   EXPECT_EQ(CountLines(record, "--url"), 3) << record;
