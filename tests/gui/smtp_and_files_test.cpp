@@ -279,3 +279,86 @@ TEST(FileCommands, WithoutTheEditorTheBodyOpensInTheSystemEditor) {
 }
 
 }  // namespace
+
+namespace {
+
+// The program's open-file dialog: a dialog box of its process other than the main window.
+HWND WaitForFileDialog(const Program& p) {
+  HWND found = nullptr;
+  WaitUntil(10000, [&] {
+    struct S {
+      DWORD pid;
+      HWND main, found;
+    } s = {p.pid(), p.main(), nullptr};
+    EnumWindows(
+        [](HWND h, LPARAM l) -> BOOL {
+          auto* s = reinterpret_cast<S*>(l);
+          DWORD pid = 0;
+          GetWindowThreadProcessId(h, &pid);
+          if (pid == s->pid && h != s->main && IsWindowVisible(h) && ClassOf(h) == L"#32770") {
+            s->found = h;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    found = s.found;
+    return found != nullptr;
+  });
+  return found;
+}
+
+bool ChooseInFileDialog(HWND dialog, const std::wstring& path) {
+  HWND name = GetDlgItem(dialog, 0x47C);  // the file name box
+  if (!name) name = GetDlgItem(dialog, 0x480);
+  if (!name) return false;
+  SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, 5000, nullptr);
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  return true;
+}
+
+TEST(FileCommands, PickedPathsAreStoredAndOnesWithoutAShiftJisFormAreRefused) {
+  DataRoot data;
+  std::wstring body = data.folder() + L"\\\u672C\u6587 1.txt";
+  std::wstring korean = data.folder() + L"\\\uD55C\uAE00.txt";  // no code page 932 form
+  data.Write(L"\u672C\u6587 1.txt", "x");
+  data.Write(L"\uD55C\uAE00.txt", "x");
+  Program p(data);
+  ASSERT_NE(p.main(), nullptr);
+  // Cancel leaves the field and the value alone.
+  p.SetText(1003, L"C:\\kept.txt");
+  p.PostClick(3);
+  HWND d = WaitForFileDialog(p);
+  ASSERT_NE(d, nullptr);
+  EXPECT_FALSE(IsWindowEnabled(p.main()));
+  PostMessageW(d, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  ASSERT_TRUE(WaitUntil(5000, [&] { return IsWindowEnabled(p.main()) != FALSE; }));
+  EXPECT_EQ(p.text(1003), L"C:\\kept.txt");
+  // A picked body file goes into its field.
+  p.PostClick(3);
+  d = WaitForFileDialog(p);
+  ASSERT_NE(d, nullptr);
+  ASSERT_TRUE(ChooseInFileDialog(d, body));
+  ASSERT_TRUE(WaitUntil(5000, [&] { return p.text(1003) == body; }));
+  // A workbook path that code page 932 cannot hold is refused, not mangled.
+  p.PostClick(4);
+  d = WaitForFileDialog(p);
+  ASSERT_NE(d, nullptr);
+  ASSERT_TRUE(ChooseInFileDialog(d, korean));
+  HWND box = p.WaitForMessageBox(kMainCaption);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(Program::MessageBoxText(box),
+            L"\u9078\u629E\u3055\u308C\u305F\u30D5\u30A1\u30A4\u30EB\u306E\u30D1\u30B9\u306F\u9577\u3059\u304E\u308B\u304B\u3001"
+            L"\u4F7F\u7528\u3067\u304D\u306A\u3044\u6587\u5B57\u3092\u542B\u3093\u3067\u3044\u307E\u3059\u3002");
+  ASSERT_TRUE(Program::CloseMessageBox(box));
+  EXPECT_TRUE(WaitUntil(5000, [&] { return IsWindowEnabled(p.main()) != FALSE; }));
+  EXPECT_EQ(p.text(1004), L"");
+  ASSERT_TRUE(p.Click(2));
+  ASSERT_TRUE(p.WaitForExit(10000));
+  std::vector<std::string> stored = SettingsLines(Unscramble(data.Read(L"Environ.psw")));
+  ASSERT_EQ(stored.size(), 15u);
+  EXPECT_EQ(stored[7], ToCp932(body));
+  EXPECT_EQ(stored[8], "");
+}
+
+}  // namespace
