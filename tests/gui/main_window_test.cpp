@@ -121,6 +121,14 @@ TEST_F(MainWindow, FirstStartShowsEveryControlOfTheTemplateWithTheBuiltInValues)
   ASSERT_NE(p.main(), nullptr) << "no main window";
   HWND main = p.main();
   EXPECT_EQ(TextOf(main), kMainTitle);
+  // Start-up showed the splash, topmost and the picture's size, and it has gone.
+  EXPECT_TRUE(p.sawSplash());
+  RECT splash = p.splashRect();
+  EXPECT_EQ(splash.right - splash.left, 255);
+  EXPECT_EQ(splash.bottom - splash.top, 255);
+  EXPECT_TRUE(p.splashTopmost());
+  HWND left = FindWindowW(L"SplashScreenExClass", nullptr);
+  EXPECT_TRUE(!left || !IsWindowVisible(left));
   // The clock's first text comes 990 ms after opening.
   EXPECT_EQ(p.PaneText(1), L"");
 

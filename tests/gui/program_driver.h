@@ -191,9 +191,19 @@ class Program {
     if (started_) {
       // Ready once the window has opened completely: its last step puts the focus on the title.
       WaitUntil(20000, [this] {
+        // The splash screen comes and goes before the main window.
+        HWND splash = FindWindowW(L"SplashScreenExClass", nullptr);
+        DWORD owner = 0;
+        if (splash) GetWindowThreadProcessId(splash, &owner);
+        if (splash && owner == pi_.dwProcessId && IsWindowVisible(splash)) {
+          sawSplash_ = true;
+          GetWindowRect(splash, &splashRect_);
+          splashTopmost_ = (GetWindowLongW(splash, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+        }
         HWND h = FindProcessWindow(pi_.dwProcessId, kMainTitle);
         GUITHREADINFO gti = {};
         gti.cbSize = sizeof gti;
+        if (h && !IsWindowVisible(h)) return false;
         if (!h || !GetGUIThreadInfo(GetWindowThreadProcessId(h, nullptr), &gti)) return false;
         if (gti.hwndFocus != GetDlgItem(h, 1005)) return false;
         main_ = h;
@@ -210,6 +220,9 @@ class Program {
     }
   }
   bool started() const { return started_; }
+  bool sawSplash() const { return sawSplash_; }
+  RECT splashRect() const { return splashRect_; }
+  bool splashTopmost() const { return splashTopmost_; }
   HWND main() const { return main_; }
   DWORD pid() const { return pi_.dwProcessId; }
   HWND item(int id) const { return GetDlgItem(main_, id); }
@@ -279,6 +292,9 @@ class Program {
   }
 
   bool started_ = false;
+  bool sawSplash_ = false;
+  bool splashTopmost_ = false;
+  RECT splashRect_ = {};
   PROCESS_INFORMATION pi_ = {};
   HWND main_ = nullptr;
 };
