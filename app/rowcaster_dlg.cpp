@@ -36,14 +36,6 @@ const char kCreditText[] =
 
 namespace {
 
-// "メール送信が実行中です。送信を停止してから終了してください。"
-const char kRunningMessage[] =
-    "\x83\x81\x81\x5b\x83\x8b\x91\x97\x90\x4d\x82\xaa\x8e\xc0\x8d\x73\x92\x86\x82\xc5\x82\xb7\x81\x42"
-    "\x91\x97\x90\x4d\x82\xf0\x92\xe2\x8e\x7e\x82\xb5\x82\xc4\x82\xa9\x82\xe7\x8f\x49\x97\xb9\x82\xb5"
-    "\x82\xc4\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81\x42";
-// "一括メール送信"
-const char kMainCaption[] = "\x88\xea\x8a\x87\x83\x81\x81\x5b\x83\x8b\x91\x97\x90\x4d";
-
 bool IsOneOf(int id, std::initializer_list<int> ids) {
   for (int i : ids)
     if (i == id) return true;
@@ -204,7 +196,7 @@ void CRowcasterDlg::EnableEditingControls(int enable) {
 
 void CRowcasterDlg::SaveSettingsAndExit() {
   if (RunState.Running == 1) {
-    MessageBox(kRunningMessage, kMainCaption, MB_OK);
+    ShowMessage(u8"メール送信が実行中です。送信を停止してから終了してください。");
     return;
   }
   // A run that has just ended may still be closing its workbook.

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/messages.h"
 #include "app/rowcaster_dlg.h"
 #include "engine/run_state.h"
 #include "engine/send_run.h"
@@ -13,13 +14,6 @@
 #include "settings/send_settings.h"
 
 namespace {
-
-struct CheckContext {
-  CRowcasterDlg* window;
-};
-
-// "一括メール送信"
-const char kMainCaption[] = "\x88\xea\x8a\x87\x83\x81\x81\x5b\x83\x8b\x91\x97\x90\x4d";
 
 DWORD WINAPI RunThread(LPVOID window) {
   SendRun(static_cast<RunWindow*>(window));
@@ -35,7 +29,7 @@ bool CRowcasterDlg::RunActive() const {
 bool CRowcasterDlg::ValidateSendInputs(int testRun) {
   auto show = [](const char* message, void* context) {
     auto* self = static_cast<CRowcasterDlg*>(context);
-    self->MessageBox(message, kMainCaption, MB_OK);
+    self->MessageBox(message, Sjis(kMainCaptionUtf8).c_str(), MB_OK);
   };
   bool ok = CheckSendInputs(testRun, show, this);
   // Values the checks filled in go into their fields, whose change handlers store them again.
