@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BUILD := build
 
-.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo dist run deps clean
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo dist run deps clean bench-engine bench-gridbridge fuzz-xls
 
 all: build
 
@@ -40,8 +40,21 @@ dist: deps build-windows
 demo: deps build-linux
 	@bash scripts/demo.sh
 
+bench-engine: build-linux
+	@bash bench/engine/run.sh
+
 run: deps build-windows
 	@bash scripts/run-windows-program.sh
+
+# The .xls reader's fuzz target (libFuzzer, ASan, UBSan), outside the normal build.
+# FUZZ_SECONDS=300 by default.
+fuzz-xls:
+	bash tests/fuzz/run-xls-fuzz.sh $(FUZZ_SECONDS)
+
+# GridBridge against openpyxl, xlsx2csv and the inflate floor; prints the figures.
+bench-gridbridge: build-linux
+	cmake --build $(BUILD)/linux -j 2 --target gridbridge_bench
+	/usr/bin/python3 bench/gridbridge/run_bench.py $(BUILD)/linux
 
 clean:
 	rm -rf $(BUILD)
