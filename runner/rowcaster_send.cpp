@@ -29,6 +29,7 @@
 #include "settings/file_locations.h"
 #include "settings/send_settings.h"
 #include "settings/settings_store.h"
+#include "settings/transfer_tool.h"
 
 namespace {
 
@@ -143,6 +144,7 @@ int main(int argc, char** argv) {
 #endif
 
   BuildFileLocations();
+  ResolveTransferTool();
   LoadSettings();
   // What the checks fill in holds for this run only; the stored settings stay as they were.
   const SendSettingsRecord loaded = SendSettings;
