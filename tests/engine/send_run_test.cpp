@@ -232,6 +232,9 @@ TEST_F(SendRunTest, SetUpFailuresEndTheRun) {
        {"メール送信を開始しました。"}, kRunNoSheet},
       {"body", [](SendRunTest* t) { t->Set(SendSettings.BodyFile, (t->folder_ + "/gone.txt").c_str()); },
        {"メール送信を開始しました。", "メール本文ファイルをオープンできません。メール送信はしません。"}, kRunNoBody},
+      // A body that cannot be read (here a folder) must not go out as empty mails.
+      {"body unreadable", [](SendRunTest* t) { t->Set(SendSettings.BodyFile, t->folder_.c_str()); },
+       {"メール送信を開始しました。", "メール本文ファイルをオープンできません。メール送信はしません。"}, kRunNoBody},
       {"no header", [](SendRunTest*) { GridDoubleSetCell("A1", ""); },
        {"メール送信を開始しました。", "指定した行にはデータはありません。メール送信を終了します。"}, kRunStartRowEmpty},
       {"message file",
