@@ -146,6 +146,9 @@ int main(int argc, char** argv) {
   BuildFileLocations();
   ResolveTransferTool();
   LoadSettings();
+  // Reading leaves the settings, password included, in the plain file. Stored back at once:
+  // a run may last hours, and a process that is killed meanwhile never reaches the end.
+  StoreSettings();
   // What the checks fill in holds for this run only; the stored settings stay as they were.
   const SendSettingsRecord loaded = SendSettings;
 

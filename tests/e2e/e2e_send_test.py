@@ -254,6 +254,10 @@ class Delivery(unittest.TestCase):
             second = runner.stdout.readline().decode("utf-8")
             self.assertEqual(first.strip(), "メール送信を開始しました。")
             self.assertEqual(second.strip(), "[2]行の[yamada@example.jp]にメール送信しました。")
+            # While the run lasts the password is in its stored form only: a runner that is
+            # killed now leaves no plain settings file behind.
+            self.assert_settings_stored()
+            self.assertEqual(self.stored_settings()[2], PASSWORD)
             stopped_at = time.monotonic()
             runner.send_signal(signal.SIGINT)
             rest = runner.communicate(timeout=30)[0].decode("utf-8").splitlines()
