@@ -19,6 +19,12 @@ listing=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
 expected="GridBridge.dll Rowcaster.exe guide-ja.txt rowcaster-send.exe sample/ sample/sample-body.txt sample/sample-list.xlsx "
 check "zip lists the program, library, runner, guide and samples" "[ \"\$listing\" = \"\$expected\" ]"
 
+# One version everywhere: the program's version block, the file names above.
+rc=$(x86_64-w64-mingw32-windres -i "$build/bin/Rowcaster.exe" -O rc 2>/dev/null)
+for line in 'FILEVERSION 1, 0, 0, 1' 'PRODUCTVERSION 1, 0, 0, 1' 'VALUE "FileVersion", "1.0.0.1"' 'VALUE "ProductVersion", "1.0.0.1"'; do
+  check "version block: $line" "grep -qF '$line' <<<\"\$rc\""
+done
+
 # The guide is Shift-JIS with CR LF line ends and reads as Japanese.
 guide_check=$(unzip -p "$zip" guide-ja.txt | /usr/bin/python3 -c '
 import sys
