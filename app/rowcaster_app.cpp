@@ -3,6 +3,7 @@
 #include "app/rowcaster_dlg.h"
 #include "resources/resource.h"
 #include "settings/file_locations.h"
+#include "settings/transfer_tool.h"
 #include "settings/settings_store.h"
 #include "widgets/splash_screen.h"
 
@@ -11,6 +12,7 @@ CRowcasterApp theApp;
 BOOL CRowcasterApp::InitInstance() {
   CWinApp::InitInstance();
   BuildFileLocations();
+  ResolveTransferTool();
   LoadSettings();
   CRowcasterDlg dialog;
   m_pMainWnd = &dialog;

@@ -29,6 +29,7 @@
 #include "settings/file_locations.h"
 #include "settings/send_settings.h"
 #include "settings/settings_store.h"
+#include "settings/transfer_tool.h"
 
 namespace {
 
@@ -143,6 +144,7 @@ int main(int argc, char** argv) {
 #endif
 
   BuildFileLocations();
+  ResolveTransferTool();
   LoadSettings();
   // Reading leaves the settings, password included, in the plain file. Stored back at once:
   // a run may last hours, and a process that is killed meanwhile never reaches the end.

@@ -338,3 +338,25 @@ TEST(SendCommands, WindowShowingTheWorkbookIsAskedToCloseAndOurOwnAreLeftAlone) 
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SendCommands, WithoutATransferToolBothCommandsRefuseBeforeStarting) {
+  // No SMTP.exe beside the program and no curl.exe in the system folder.
+  SendFixture f;
+  ASSERT_TRUE(f.WriteSettings());
+  Program p(f.data, f.Environment());
+  ASSERT_NE(p.main(), nullptr);
+  const std::vector<std::wstring> refusal{
+      W(u8"メール送信ツール（SMTP.exe または curl.exe）が見つかりません。メール送信はしません。")};
+  EXPECT_EQ(PressAndCollect(p, 1), refusal);
+  EXPECT_EQ(PressAndCollect(p, 1010), refusal);
+  EXPECT_TRUE(Idle(p));
+  // No row was attempted: the tool never ran and no message file was written.
+  EXPECT_EQ(GetFileAttributesW(f.record.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesW(f.data.file(L"SendMail.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(p.Click(2));
+  ASSERT_TRUE(p.WaitForExit(10000));
+}
+
+}  // namespace
