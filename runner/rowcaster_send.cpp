@@ -151,6 +151,9 @@ int main(int argc, char** argv) {
   StoreSettings();
   // What the checks fill in holds for this run only; the stored settings stay as they were.
   const SendSettingsRecord loaded = SendSettings;
+  // The main window never holds a start row below 2 (row 1 names the fields); neither does a
+  // run from here, whatever a hand-edited settings file says.
+  if (std::atol(SendSettings.StartRow) < 2) std::strcpy(SendSettings.StartRow, "2");
 
   int status = 0;
   if (!CheckSendInputs(testRun, PrintMessage, nullptr)) {

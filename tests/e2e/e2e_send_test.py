@@ -278,6 +278,9 @@ class Delivery(unittest.TestCase):
         cases = [
             ({"StartRow": "10", "EndRow": "5"}, 2, ["送信先アドレス一覧の送信開始行と終了行が逆転しています。"]),
             ({"MailAddress": "sales.example.com"}, 2, ["送信元アドレスに誤りがあります。"]),
+            # Row 1 names the fields: a start row below 2 starts at row 2, as in the window.
+            ({"StartRow": "1"}, 0, ["メール送信を開始しました。", "[2]行はメールアドレスがありません。スキップします。",
+                                    "メール送信を終了しました。"]),
             ({"MailAddress": "sales@example.com -x"}, 2, ["送信元アドレスに誤りがあります。"]),
             ({"ListFile": os.path.join(self.root, "無い.xlsx")}, 2, ["送信先アドレス一覧ファイル(Excel)は存在しません。"]),
             ({"EndRow": "", "IntervalSeconds": "0"}, 0,
