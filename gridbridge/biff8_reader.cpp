@@ -107,35 +107,6 @@ std::string ToCp932(const std::u16string& units) {
   return out;
 }
 
-std::string ToUtf8(const std::u16string& units) {
-  std::string out;
-  for (size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 // The data of a record and the CONTINUE records right after it, read as one sequence.
 // Plain bytes run on across the seams; the characters of a string do too, but each
 // CONTINUE record that a string's characters run into starts with a new flags byte that
@@ -364,7 +335,7 @@ int Biff8Workbook::ReadGlobals() {
       case kFormat:
         if (r.size < 2) return kBiffDamaged;
         if (!ReadRecordString(p + 2, end, true, units)) return kBiffDamaged;
-        codes[Get16(p)] = ToUtf8(units);
+        codes[Get16(p)] = platform::Utf16ToUtf8(units.data(), units.size());
         break;
       case kXf:
         if (r.size < 4) return kBiffDamaged;

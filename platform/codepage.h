@@ -19,6 +19,9 @@ inline std::string Utf8ToCp932(const std::string& text) { return Utf8ToCp932(tex
 // UTF-16 (code units) to Shift-JIS, "?" for what 932 lacks; used by readers of UTF-16 data.
 std::string Utf16ToCp932(const char16_t* text, size_t len);
 
+// UTF-16 (code units) to UTF-8; a lone surrogate becomes U+FFFD. Stops at a zero unit.
+std::string Utf16ToUtf8(const char16_t* text, size_t len);
+
 // True when every character of the UTF-8 text exists in code page 932.
 bool Utf8FitsCp932(const char* text, size_t len);
 
