@@ -20,15 +20,6 @@ const COLORREF kLightGrey = RGB(240, 240, 240);
 const COLORREF kRed = RGB(255, 0, 0);
 const COLORREF kSendFace = RGB(0, 90, 20);
 
-// Settings lines 1..15 with the built-in values.
-std::vector<std::string> BuiltIn() {
-  std::vector<std::string> l(15);
-  l[11] = "2";
-  l[12] = "999";
-  l[13] = "4";
-  return l;
-}
-
 std::vector<std::string> StoredLines(const DataRoot& data) { return SettingsLines(Unscramble(data.Read(L"Environ.psw"))); }
 
 enum { kMailAddress, kLoginId, kPassword, kSenderName, kSmtpServer, kSmtpPort, kMailTitle, kBodyFile, kListFile,
@@ -198,7 +189,7 @@ TEST_F(MainWindow, FirstStartShowsEveryControlOfTheTemplateWithTheBuiltInValues)
   ASSERT_TRUE(p.Click(2));
   ASSERT_TRUE(p.WaitForExit(10000));
   EXPECT_FALSE(data_.Exists(L"Environ.def"));
-  EXPECT_EQ(StoredLines(data_), BuiltIn());
+  EXPECT_EQ(StoredLines(data_), BuiltInSettingsLines());
 }
 
 TEST_F(MainWindow, ClockPaneShowsDateJapaneseWeekdayAndTime) {
@@ -228,7 +219,7 @@ TEST_F(MainWindow, ClockPaneShowsDateJapaneseWeekdayAndTime) {
 }
 
 TEST_F(MainWindow, LoadedValuesAreShownBoundedAndNormalised) {
-  std::vector<std::string> lines = BuiltIn();
+  std::vector<std::string> lines = BuiltInSettingsLines();
   lines[kMailAddress] = "Sender@Example.COM";
   lines[kPassword] = "secret";
   lines[kMailTitle] = ToCp932(L"\u3054\u6848\u5185 {\u6C0F\u540D}");  // ご案内 {氏名}
@@ -307,7 +298,7 @@ TEST_F(MainWindow, TypedValuesAreTrimmedLimitedInBytesAndStoredOnExit) {
 }
 
 TEST_F(MainWindow, EscapeLeavesAndDropsTheEditsOfThisStart) {
-  std::vector<std::string> lines = BuiltIn();
+  std::vector<std::string> lines = BuiltInSettingsLines();
   lines[kMailTitle] = "Before";
   ASSERT_TRUE(data_.Write(L"Environ.def", SettingsText(lines)));
   {
@@ -416,7 +407,7 @@ HWND ChildWithText(HWND dialog, const wchar_t* text) {
 }
 
 TEST_F(MainWindow, ScreenShowsTheSendButtonAndControlsInTheirColours) {
-  std::vector<std::string> lines = BuiltIn();
+  std::vector<std::string> lines = BuiltInSettingsLines();
   lines[kMailAddress] = "sales@example.co.jp";
   lines[kMailTitle] = ToCp932(L"\u3010\u3054\u6848\u5185\u3011{\u4F1A\u793E\u540D} {\u6C0F\u540D}\u69D8");
   lines[kBodyFile] = ToCp932(L"C:\\\u55B6\u696D\\\u672C\u6587.txt");

@@ -74,6 +74,18 @@ inline HWND FindProcessWindow(DWORD pid, const wchar_t* title) {
 }
 
 // A fresh data root (the child's ProgramData) with the program's data folder inside.
+// The bytes of a file, read while others may still write it; empty when it cannot be read.
+inline std::string ReadBytes(const std::wstring& path) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return std::string();
+  std::string s(static_cast<size_t>(GetFileSize(f, nullptr)), '\0');
+  DWORD n = 0;
+  if (!s.empty()) ReadFile(f, &s[0], static_cast<DWORD>(s.size()), &n, nullptr);
+  CloseHandle(f);
+  s.resize(n);
+  return s;
+}
+
 class DataRoot {
  public:
   DataRoot() {
@@ -106,16 +118,7 @@ class DataRoot {
     CloseHandle(f);
     return ok;
   }
-  std::string Read(const wchar_t* name) const {
-    HANDLE f = CreateFileW(file(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return std::string();
-    std::string s(static_cast<size_t>(GetFileSize(f, nullptr)), '\0');
-    DWORD n = 0;
-    if (!s.empty()) ReadFile(f, &s[0], static_cast<DWORD>(s.size()), &n, nullptr);
-    CloseHandle(f);
-    s.resize(n);
-    return s;
-  }
+  std::string Read(const wchar_t* name) const { return ReadBytes(file(name)); }
 
  private:
   std::wstring root_;
@@ -148,6 +151,15 @@ inline std::vector<std::string> SettingsLines(const std::string& text) {
     start = end + 2;
   }
   return lines;
+}
+
+// Settings lines 1..15 with the built-in values.
+inline std::vector<std::string> BuiltInSettingsLines() {
+  std::vector<std::string> l(15);
+  l[11] = "2";
+  l[12] = "999";
+  l[13] = "4";
+  return l;
 }
 
 inline std::string SettingsText(const std::vector<std::string>& lines) {

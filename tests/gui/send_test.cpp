@@ -18,17 +18,6 @@ std::wstring W(const char* utf8) {
   return n > 0 ? std::wstring(out, static_cast<size_t>(n - 1)) : std::wstring();
 }
 
-std::string ReadFileBytes(const std::wstring& path) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return std::string();
-  std::string s(static_cast<size_t>(GetFileSize(f, nullptr)), '\0');
-  DWORD n = 0;
-  if (!s.empty()) ReadFile(f, &s[0], static_cast<DWORD>(s.size()), &n, nullptr);
-  CloseHandle(f);
-  s.resize(n);
-  return s;
-}
-
 int CountLines(const std::string& text, const std::string& start) {
   int n = 0;
   size_t at = 0;
@@ -189,7 +178,7 @@ TEST(SendCommands, EachCheckShowsItsMessageInOrderAndFillsItsValues) {
   EXPECT_EQ(q.text(1008), L"10");
   EXPECT_EQ(q.text(1001), L"sales@example.jp");
   ASSERT_TRUE(WaitUntil(20000, [&] { return Idle(q); }));
-  std::string record = ReadFileBytes(f.record);
+  std::string record = ReadBytes(f.record);
   EXPECT_EQ(CountLines(record, "--url"), 1) << record;
   EXPECT_NE(record.find("--mail-rcpt\tsales@example.jp"), std::string::npos) << record;
   EXPECT_FALSE(f.data.Exists(L"SendLogs.txt"));  // a test run leaves the log alone
@@ -228,7 +217,7 @@ TEST(SendCommands, RealRunDeliversEveryRowLogsItAndRestoresTheWindow) {
   EXPECT_EQ(p.text(1009), W(u8"メール送信を終了しました。"));
   EXPECT_FALSE(IsWindowVisible(p.item(1016)));
   EXPECT_EQ(SendMessageW(p.item(1030), PBM_GETPOS, 0, 0), 3);
-  std::string record = ReadFileBytes(f.record);
+  std::string record = ReadBytes(f.record);
   EXPECT_EQ(CountLines(record, "--url"), 3) << record;
   for (const char* to : {"taro@example.jp", "hanako@example.jp", "jiro@example.jp"})
     EXPECT_NE(record.find(std::string("--mail-rcpt\t") + to), std::string::npos) << to;
@@ -242,7 +231,7 @@ TEST(SendCommands, RealRunDeliversEveryRowLogsItAndRestoresTheWindow) {
   ASSERT_TRUE(WaitUntil(5000, [&] { return !Idle(p); }));
   EXPECT_EQ(SendMessageW(p.item(1030), PBM_GETRANGE, FALSE, 0), 4464);
   ASSERT_TRUE(WaitUntil(30000, [&] { return Idle(p); }));
-  EXPECT_EQ(CountLines(ReadFileBytes(f.record), "--url"), 3);
+  EXPECT_EQ(CountLines(ReadBytes(f.record), "--url"), 3);
   // The Escape press during the first run drops this start's edits at the exit.
   ASSERT_TRUE(p.Click(2));
   ASSERT_TRUE(p.WaitForExit(10000));
@@ -261,11 +250,11 @@ TEST(SendCommands, StopEndsTheRunAndAFailingToolIsReportedAndNotLogged) {
   ASSERT_NE(p.main(), nullptr);
   p.PostClick(1);
   ASSERT_TRUE(WaitUntil(5000, [&] { return IsWindowEnabled(p.item(1011)) != FALSE; }));
-  ASSERT_TRUE(WaitUntil(10000, [&] { return CountLines(ReadFileBytes(f.record), "--url") >= 1; }));
+  ASSERT_TRUE(WaitUntil(10000, [&] { return CountLines(ReadBytes(f.record), "--url") >= 1; }));
   p.PostClick(1011);
   p.PostClick(1011);  // twice is harmless
   ASSERT_TRUE(WaitUntil(15000, [&] { return Idle(p); }));
-  EXPECT_LT(CountLines(ReadFileBytes(f.record), "--url"), 3);
+  EXPECT_LT(CountLines(ReadBytes(f.record), "--url"), 3);
   // The run's last line counts the rows that failed.
   EXPECT_EQ(p.text(1009), W(u8"メール送信を終了しました。送信に失敗した行が1件あります。"));
   EXPECT_FALSE(f.data.Exists(L"SendLogs.txt"));

@@ -12,14 +12,6 @@ const wchar_t kSmtpTitle[] = L"\u9001\u4FE1\u30E1\u30FC\u30EB\u30B5\u30FC\u30D0\
 const wchar_t kSmtpCaption[] = L"\u9001\u4FE1\u30E1\u30FC\u30EB\u8A2D\u5B9A";  // 送信メール設定
 const wchar_t kMainCaption[] = L"\u4E00\u62EC\u30E1\u30FC\u30EB\u9001\u4FE1";  // 一括メール送信
 
-std::vector<std::string> BuiltIn() {
-  std::vector<std::string> l(15);
-  l[11] = "2";
-  l[12] = "999";
-  l[13] = "4";
-  return l;
-}
-
 HWND OpenSmtp(const Program& p) {
   p.PostClick(1013);
   HWND dialog = nullptr;
@@ -121,12 +113,12 @@ TEST(SmtpSettings, DialogShowsItsFieldsAndRefusesEachIncompleteAccountWithItsMes
   ASSERT_TRUE(p.Click(2));
   ASSERT_TRUE(p.WaitForExit(10000));
   std::vector<std::string> stored = SettingsLines(Unscramble(data.Read(L"Environ.psw")));
-  EXPECT_EQ(stored, BuiltIn());
+  EXPECT_EQ(stored, BuiltInSettingsLines());
 }
 
 TEST(SmtpSettings, ConfirmedAccountIsTrimmedLowerCasedAndReachesTheMainWindow) {
   DataRoot data;
-  std::vector<std::string> lines = BuiltIn();
+  std::vector<std::string> lines = BuiltInSettingsLines();
   lines[1] = "stored-login";  // a login that differs from the (empty) address
   lines[5] = "123456789";     // a port longer than the dialog's working copy
   ASSERT_TRUE(data.Write(L"Environ.def", SettingsText(lines)));
@@ -186,7 +178,7 @@ std::string ReadUtf8File(const std::wstring& path) {
 
 TEST(FileCommands, MissingFilesAreReportedAndEmptyOnesDoNothing) {
   DataRoot data;
-  std::vector<std::string> lines = BuiltIn();
+  std::vector<std::string> lines = BuiltInSettingsLines();
   ASSERT_TRUE(data.Write(L"Environ.def", SettingsText(lines)));
   Program p(data);
   ASSERT_NE(p.main(), nullptr);
