@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BUILD := build
 
-.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean fuzz
 
 all: build
 
@@ -39,6 +39,11 @@ demo: deps build-linux
 
 run: deps build-windows
 	@bash scripts/run-windows-program.sh
+
+# libFuzzer targets (clang, ASan, UBSan) in build/fuzz, each run for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz.sh
 
 clean:
 	rm -rf $(BUILD)
