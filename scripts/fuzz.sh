@@ -33,8 +33,10 @@ for t in $targets; do
   esac
   echo "=== $t ($seconds s)"
   # -fork would fan out; one process on one core keeps the machine usable for others.
+  # A copy runs, so that a rebuild meanwhile does not touch the program in use.
+  mkdir -p $build/run && cp "$build/bin/$t" "$build/run/$t"
   ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    "$build/bin/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=$maxlen \
+    "$build/run/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=$maxlen \
     -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" $seeds >"$log" 2>&1
   rc=$?
   runs=$(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}')
@@ -48,6 +50,7 @@ for t in $targets; do
   line="$t: ${runs:-0} executions in $seconds s, $new new finding(s), corpus $(ls "$corpus" | wc -l) inputs, exit $rc"
   echo "$line"
   summary+=("$line")
+  echo "$(date -u +%FT%TZ) $line" >>$build/history.txt
 done
 echo
 echo "fuzz summary:"
