@@ -3,7 +3,8 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BUILD := build
 
-.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean fuzz
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean bench-gridbridge
+.PHONY: fuzz
 
 all: build
 
@@ -44,6 +45,11 @@ run: deps build-windows
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz.sh
+
+# GridBridge against openpyxl, xlsx2csv and the inflate floor; prints the figures.
+bench-gridbridge: $(BUILD)/linux/CMakeCache.txt
+	cmake --build $(BUILD)/linux -j 2 --target gridbridge_bench
+	/usr/bin/python3 bench/gridbridge/run_bench.py $(BUILD)/linux
 
 clean:
 	rm -rf $(BUILD)

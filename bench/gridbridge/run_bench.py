@@ -1,0 +1,73 @@
+#!/usr/bin/python3
+"""GridBridge against its peers, on one 20,000 x 20 workbook, in one run.
+
+usage: run_bench.py BUILD_DIR      (make bench-gridbridge)
+
+Times, each the best of several runs of a whole process: GridBridge opening the workbook and
+reading every cell through GetCell (bin/gridbridge_bench), openpyxl read-only reading every value,
+xlsx2csv converting the sheet, and `unzip -p` merely inflating the sheet's XML (the floor of any
+reader). Prints the ratios and GridBridge's peak memory against the size of the sheet's XML.
+The workbook is generated once and kept under BUILD_DIR/bench/gridbridge.
+"""
+import os
+import subprocess
+import sys
+import time
+
+build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/linux")
+here = os.path.dirname(os.path.abspath(__file__))
+folder = os.path.join(build, "bench", "gridbridge")
+book = os.path.join(folder, "customers.xlsx")
+sheet = "顧客リスト"
+member = "xl/worksheets/sheet1.xml"
+rows = 20000
+os.makedirs(folder, exist_ok=True)
+if not os.path.exists(book):
+    print("generating %s (%d rows, once)" % (book, rows), flush=True)
+    subprocess.run(["/usr/bin/python3", os.path.join(here, "generate_workbook.py"), book + ".tmp", str(rows)],
+                   check=True)
+    os.replace(book + ".tmp", book)
+
+xml_bytes = len(subprocess.run(["unzip", "-p", book, member], check=True, stdout=subprocess.PIPE).stdout)
+
+
+def best(command, runs):
+    """Best wall time of a whole process, and its last output."""
+    fastest, out = None, b""
+    for _ in range(runs):
+        start = time.perf_counter()
+        result = subprocess.run(command, check=True, stdout=subprocess.PIPE).stdout
+        took = time.perf_counter() - start
+        if fastest is None or took < fastest:
+            fastest, out = took, result
+    return fastest, out
+
+
+driver = os.path.join(build, "bin", "gridbridge_bench")
+gb_time, gb_out = best([driver, book, sheet, str(rows + 1)], 7)
+fields = gb_out.decode().split()
+gb = dict(zip(fields[0::2], fields[1::2]))
+floor_time, _ = best(["unzip", "-p", book, member], 7)
+x2c_time, _ = best(["xlsx2csv", book], 3)
+opx_time, _ = best(["/usr/bin/python3", os.path.join(here, "openpyxl_read.py"), book, sheet], 3)
+peak = int(gb["peak_kib"]) * 1024
+
+print("workbook: %s, %d rows x 20 columns, sheet XML %.1f MB" % (book, rows, xml_bytes / 1e6))
+print("GridBridge: %s cells, %s bytes read through GetCell" % (gb["cells"], gb["bytes"]))
+print("%-34s %8s" % ("", "seconds"))
+print("%-34s %8.3f  (inside the process: %s s, of which open %s s)" %
+      ("GridBridge open + every GetCell", gb_time, gb["seconds"], gb["open_seconds"]))
+print("%-34s %8.3f" % ("openpyxl read_only, every value", opx_time))
+print("%-34s %8.3f" % ("xlsx2csv", x2c_time))
+print("%-34s %8.3f" % ("unzip -p sheet XML (inflate floor)", floor_time))
+
+
+def goal(text, ok):
+    print("  %-58s %s" % (text, "met" if ok else "MISSED"))
+
+
+print("ratios:")
+goal("openpyxl read_only / GridBridge = %.1fx (goal >= 20x)" % (opx_time / gb_time), opx_time / gb_time >= 20)
+goal("xlsx2csv / GridBridge = %.1fx (goal >= 5x)" % (x2c_time / gb_time), x2c_time / gb_time >= 5)
+goal("GridBridge / inflate floor = %.2fx (goal <= 2x)" % (gb_time / floor_time), gb_time / floor_time <= 2)
+goal("peak memory %.1f MB = %.2fx the sheet XML (goal < 3x)" % (peak / 1e6, peak / xml_bytes), peak < 3 * xml_bytes)

@@ -1,0 +1,467 @@
+#include "gridbridge/xlsx_reader.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include <rapidxml/rapidxml.hpp>
+
+#include "gridbridge/cell_address.h"
+#include "gridbridge/cell_text.h"
+#include "gridbridge/value_format.h"
+#include "gridbridge/xml_pieces.h"
+#include "gridbridge/zip_archive.h"
+#include "platform/codepage.h"
+
+namespace gridbridge {
+namespace {
+
+using Document = rapidxml::xml_document<char>;
+using Node = rapidxml::xml_node<char>;
+using Attribute = rapidxml::xml_attribute<char>;
+constexpr int kParseFlags = rapidxml::parse_no_data_nodes | rapidxml::parse_validate_closing_tags;
+
+// Parts read whole (workbook, relationships, styles) are small; this bounds a hostile one.
+constexpr uint64_t kMaxSmallPart = 64ull * 1024 * 1024;
+// Rich-text runs past this length cannot reach a 255-byte value.
+constexpr size_t kMaxStringSource = 8 * 1024;
+
+// True when the name is local or prefix:local.
+bool LocalIs(const char* name, size_t len, const char* local) {
+  size_t n = std::strlen(local);
+  if (len < n || std::memcmp(name + len - n, local, n) != 0) return false;
+  return len == n || (name[len - n - 1] == ':' && std::memchr(name, ':', len - n - 1) == nullptr);
+}
+// The same for a one-letter local name, the common case inside a sheet.
+inline bool IsShortName(const char* name, size_t len, char local) {
+  return len > 0 && name[len - 1] == local && (len == 1 || (name[len - 2] == ':' && !std::memchr(name, ':', len - 2)));
+}
+bool Is(const Node* n, const char* local) { return LocalIs(n->name(), n->name_size(), local); }
+
+Node* Child(Node* n, const char* local) {
+  for (Node* c = n->first_node(); c; c = c->next_sibling())
+    if (c->type() == rapidxml::node_element && Is(c, local)) return c;
+  return nullptr;
+}
+Node* Sibling(Node* n, const char* local) {
+  for (Node* c = n->next_sibling(); c; c = c->next_sibling())
+    if (c->type() == rapidxml::node_element && Is(c, local)) return c;
+  return nullptr;
+}
+Attribute* Attr(Node* n, const char* local) {
+  for (Attribute* a = n->first_attribute(); a; a = a->next_attribute())
+    if (LocalIs(a->name(), a->name_size(), local)) return a;
+  return nullptr;
+}
+std::string AttrText(Node* n, const char* local) {
+  Attribute* a = Attr(n, local);
+  return a ? std::string(a->value(), a->value_size()) : std::string();
+}
+
+// Parses a zero-terminated writable text in place; false for malformed XML.
+bool Parse(Document* doc, char* text) {
+  doc->clear();
+  try {
+    doc->parse<kParseFlags>(text);
+  } catch (const rapidxml::parse_error&) {
+    return false;
+  }
+  return true;
+}
+
+bool ParseUnsigned(const char* text, size_t len, unsigned long* value) {
+  if (len == 0 || len > 9) return false;
+  unsigned long v = 0;
+  for (size_t i = 0; i < len; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    v = v * 10 + static_cast<unsigned long>(text[i] - '0');
+  }
+  *value = v;
+  return true;
+}
+
+// "0", or an optional minus and up to 15 digits without a leading zero: such a number's
+// general form is its own text.
+bool IsPlainInteger(const char* text, size_t len) {
+  size_t i = (len > 1 && text[0] == '-') ? 1 : 0;
+  if (len - i == 1) return text[i] >= '0' && text[i] <= '9' && !(i == 1 && text[i] == '0');
+  if (len - i == 0 || len - i > 15 || text[i] == '0') return false;
+  for (; i < len; ++i)
+    if (text[i] < '0' || text[i] > '9') return false;
+  return true;
+}
+
+std::string FolderOf(const std::string& part) {
+  size_t slash = part.rfind('/');
+  return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
+}
+
+// A string item (<si> or <is>): plain <t>, or the <t> of every rich-text run; phonetic
+// readings (<rPh>) are not part of the text.
+void CollectText(Node* item, std::string* utf8) {
+  utf8->clear();
+  for (Node* c = item->first_node(); c; c = c->next_sibling()) {
+    if (c->type() != rapidxml::node_element) continue;
+    if (Is(c, "t")) {
+      utf8->append(c->value(), c->value_size());
+    } else if (Is(c, "r")) {
+      if (Node* t = Child(c, "t")) utf8->append(t->value(), t->value_size());
+    }
+    if (utf8->size() > kMaxStringSource) {
+      utf8->resize(kMaxStringSource);
+      break;
+    }
+  }
+  DecodeXmlCharEscapes(utf8);
+}
+
+class MemberSource : public XmlSource {
+ public:
+  long Read(char* buffer, size_t capacity) override { return reader.Read(buffer, capacity); }
+  ZipMemberReader reader;
+};
+
+class XlsxReader : public WorkbookReader {
+ public:
+  explicit XlsxReader(std::string bytes) : bytes_(std::move(bytes)) {}
+  bool Init();
+  const std::vector<std::string>& SheetNames() const override { return names_; }
+  bool LoadSheet(const char* sheetName, SheetTable* table) override;
+
+  // Cell values, for the row handler.
+  bool SharedString(unsigned long index, const char** text, size_t* len) const {
+    if (index + 1 >= sharedOffsets_.size()) return false;
+    *text = sharedPool_.data() + sharedOffsets_[index];
+    *len = sharedOffsets_[index + 1] - sharedOffsets_[index];
+    return true;
+  }
+  NumberKind KindOfStyle(unsigned long xf) const { return xf < xfKinds_.size() ? xfKinds_[xf] : NumberKind::kGeneral; }
+  bool Date1904() const { return date1904_; }
+  void AddSharedString(const std::string& value) {
+    sharedPool_ += value;
+    sharedOffsets_.push_back(static_cast<uint32_t>(sharedPool_.size()));
+  }
+  size_t SharedPoolSize() const { return sharedPool_.size(); }
+
+ private:
+  bool ReadPart(const std::string& name, std::string* text) const;
+  bool LoadSharedStrings();
+  bool LoadStyles();
+
+  std::string bytes_;
+  ZipArchive zip_;
+  std::vector<std::string> names_;
+  std::vector<std::string> sheetParts_;
+  std::string sharedStringsPart_ = "xl/sharedStrings.xml";
+  std::string stylesPart_ = "xl/styles.xml";
+  bool date1904_ = false;
+  bool extrasLoaded_ = false;
+  std::string sharedPool_;
+  std::vector<uint32_t> sharedOffsets_;
+  std::vector<NumberKind> xfKinds_;
+};
+
+bool XlsxReader::ReadPart(const std::string& name, std::string* text) const {
+  const ZipEntry* e = zip_.Find(name.c_str());
+  if (!e || !zip_.ReadAll(*e, text, kMaxSmallPart)) return false;
+  text->push_back('\0');
+  return true;
+}
+
+bool XlsxReader::Init() {
+  if (!zip_.Open(reinterpret_cast<const unsigned char*>(bytes_.data()), bytes_.size())) return false;
+  std::unique_ptr<Document> doc(new Document);
+  std::string text;
+  // The package relationships name the workbook part; xl/workbook.xml is where it nearly always is.
+  std::string workbookPart = "xl/workbook.xml";
+  if (ReadPart("_rels/.rels", &text) && Parse(doc.get(), &text[0])) {
+    if (Node* root = doc->first_node()) {
+      for (Node* r = Child(root, "Relationship"); r; r = Sibling(r, "Relationship")) {
+        std::string type = AttrText(r, "Type");
+        if (type.size() >= 15 && type.compare(type.size() - 15, 15, "/officeDocument") == 0) {
+          std::string resolved = ResolvePartName("", AttrText(r, "Target"));
+          if (!resolved.empty()) workbookPart = resolved;
+          break;
+        }
+      }
+    }
+  }
+  if (!ReadPart(workbookPart, &text) || !Parse(doc.get(), &text[0])) return false;
+  Node* workbook = doc->first_node();
+  if (!workbook || !Is(workbook, "workbook")) return false;
+  if (Node* pr = Child(workbook, "workbookPr")) {
+    std::string v = AttrText(pr, "date1904");
+    date1904_ = v == "1" || v == "true";
+  }
+  std::vector<std::pair<std::string, std::string>> sheets;  // UTF-8 name, relationship id
+  if (Node* list = Child(workbook, "sheets"))
+    for (Node* s = Child(list, "sheet"); s; s = Sibling(s, "sheet")) sheets.emplace_back(AttrText(s, "name"), AttrText(s, "id"));
+  if (sheets.empty()) return false;
+
+  std::string folder = FolderOf(workbookPart);
+  std::string relsPart = folder + "_rels/" + workbookPart.substr(folder.size()) + ".rels";
+  std::vector<std::pair<std::string, std::string>> targets;  // id, part
+  if (!ReadPart(relsPart, &text) || !Parse(doc.get(), &text[0])) return false;
+  Node* rels = doc->first_node();
+  if (!rels) return false;
+  for (Node* r = Child(rels, "Relationship"); r; r = Sibling(r, "Relationship")) {
+    if (AttrText(r, "TargetMode") == "External") continue;
+    std::string type = AttrText(r, "Type");
+    std::string part = ResolvePartName(folder, AttrText(r, "Target"));
+    auto endsWith = [&type](const char* tail) {
+      size_t n = std::strlen(tail);
+      return type.size() >= n && type.compare(type.size() - n, n, tail) == 0;
+    };
+    if (endsWith("/sharedStrings")) sharedStringsPart_ = part;
+    else if (endsWith("/styles")) stylesPart_ = part;
+    targets.emplace_back(AttrText(r, "Id"), part);
+  }
+  for (const auto& s : sheets) {
+    std::string part;
+    for (const auto& t : targets)
+      if (t.first == s.second) part = t.second;
+    names_.push_back(platform::Utf8ToCp932(s.first));
+    sheetParts_.push_back(part);  // empty: the sheet has no part, and loading it fails
+  }
+  return true;
+}
+
+bool XlsxReader::LoadStyles() {
+  xfKinds_.clear();
+  std::string text;
+  if (!zip_.Find(stylesPart_.c_str())) return true;  // no styles: every number is general
+  std::unique_ptr<Document> doc(new Document);
+  if (!ReadPart(stylesPart_, &text) || !Parse(doc.get(), &text[0])) return false;
+  Node* root = doc->first_node();
+  if (!root) return false;
+  std::vector<std::pair<unsigned long, std::string>> custom;
+  if (Node* fmts = Child(root, "numFmts"))
+    for (Node* f = Child(fmts, "numFmt"); f; f = Sibling(f, "numFmt")) {
+      unsigned long id;
+      std::string idText = AttrText(f, "numFmtId");
+      if (ParseUnsigned(idText.data(), idText.size(), &id)) custom.emplace_back(id, AttrText(f, "formatCode"));
+    }
+  if (Node* xfs = Child(root, "cellXfs"))
+    for (Node* xf = Child(xfs, "xf"); xf; xf = Sibling(xf, "xf")) {
+      unsigned long id = 0;
+      std::string idText = AttrText(xf, "numFmtId");
+      ParseUnsigned(idText.data(), idText.size(), &id);
+      const char* code = nullptr;
+      for (const auto& c : custom)
+        if (c.first == id) code = c.second.c_str();
+      xfKinds_.push_back(ClassifyNumberFormat(static_cast<int>(id), code));
+    }
+  return true;
+}
+
+class SharedStringHandler : public XmlPieceHandler {
+ public:
+  explicit SharedStringHandler(XlsxReader* reader) : reader_(reader), doc_(new Document) {}
+  bool OnPiece(char* text, size_t) override {
+    if (!Parse(doc_.get(), text)) return false;
+    Node* si = doc_->first_node();
+    if (!si) return false;
+    CollectText(si, &utf8_);
+    Utf8ToCellValue(utf8_.data(), utf8_.size(), &value_);
+    if (reader_->SharedPoolSize() + value_.size() > 0xFFFFFFF0u) return false;
+    reader_->AddSharedString(value_);
+    return true;
+  }
+
+ private:
+  XlsxReader* reader_;
+  std::unique_ptr<Document> doc_;
+  std::string utf8_, value_;
+};
+
+bool XlsxReader::LoadSharedStrings() {
+  sharedPool_.clear();
+  sharedOffsets_.assign(1, 0);
+  const ZipEntry* e = zip_.Find(sharedStringsPart_.c_str());
+  if (!e) return true;  // a workbook without text cells may have none
+  MemberSource source;
+  if (!source.reader.Begin(zip_, *e)) return false;
+  SharedStringHandler handler(this);
+  return ForEachPiece(source, "si", "sst", "sst", handler);
+}
+
+class RowHandler : public XmlPieceHandler {
+ public:
+  RowHandler(const XlsxReader* reader, SheetTable* table) : reader_(reader), table_(table), doc_(new Document) {}
+
+  bool OnPiece(char* text, size_t) override {
+    if (!Parse(doc_.get(), text)) return false;
+    Node* row = doc_->first_node();
+    if (!row) return false;
+    long rowNumber = lastRow_ + 1;
+    if (Attribute* r = Attr(row, "r")) {
+      unsigned long n;
+      if (!ParseUnsigned(r->value(), r->value_size(), &n) || n == 0) return false;
+      rowNumber = static_cast<long>(n);
+    }
+    lastRow_ = rowNumber;
+    long column = -1;
+    for (Node* c = row->first_node(); c; c = c->next_sibling()) {
+      if (!IsShortName(c->name(), c->name_size(), 'c')) continue;
+      ++column;
+      // One pass over the attributes and one over the children of each cell.
+      Attribute *ref = nullptr, *type = nullptr, *style = nullptr;
+      for (Attribute* a = c->first_attribute(); a; a = a->next_attribute()) {
+        if (IsShortName(a->name(), a->name_size(), 'r')) ref = a;
+        else if (IsShortName(a->name(), a->name_size(), 't')) type = a;
+        else if (IsShortName(a->name(), a->name_size(), 's')) style = a;
+      }
+      if (ref) {
+        long col, rowOfCell;
+        if (!ParseCellReference(ref->value(), ref->value_size(), &col, &rowOfCell) || col < 0) return false;
+        column = col;
+      }
+      if (rowNumber > kMaxRow || column >= kColumnCount) continue;  // never addressable
+      const char* value = nullptr;
+      size_t len = 0;
+      if (!CellValue(c, type, style, &value, &len)) return false;
+      if (len && !table_->Set(rowNumber, column, value, len)) return false;
+    }
+    return true;
+  }
+
+ private:
+  bool CellValue(Node* c, Attribute* t, Attribute* style, const char** value, size_t* len) {
+    const char* typeText = t ? t->value() : "n";
+    size_t typeLen = t ? t->value_size() : 1;
+    auto typeIs = [typeText, typeLen](const char* name) {
+      return std::strlen(name) == typeLen && std::memcmp(typeText, name, typeLen) == 0;
+    };
+    Node* v = nullptr;
+    Node* is = nullptr;
+    for (Node* k = c->first_node(); k; k = k->next_sibling()) {
+      if (IsShortName(k->name(), k->name_size(), 'v')) v = k;
+      else if (Is(k, "is")) is = k;
+    }
+    if (typeIs("inlineStr")) {
+      if (!is) return true;
+      CollectText(is, &utf8_);
+      Utf8ToCellValue(utf8_.data(), utf8_.size(), &text_);
+      *value = text_.data();
+      *len = text_.size();
+      return true;
+    }
+    if (!v || v->value_size() == 0) return true;  // no value, or a formula without a cached result
+    const char* raw = v->value();
+    size_t rawLen = v->value_size();
+    if (typeIs("s")) {
+      unsigned long index;
+      return ParseUnsigned(raw, rawLen, &index) && reader_->SharedString(index, value, len);
+    }
+    if (typeIs("b")) {
+      *value = (rawLen == 1 && raw[0] == '0') ? "FALSE" : "TRUE";
+      *len = std::strlen(*value);
+      return true;
+    }
+    if (typeIs("str") || typeIs("e")) {
+      utf8_.assign(raw, rawLen);
+      DecodeXmlCharEscapes(&utf8_);
+      Utf8ToCellValue(utf8_.data(), utf8_.size(), &text_);
+      *value = text_.data();
+      *len = text_.size();
+      return true;
+    }
+    if (typeIs("d")) {
+      if (FormatIsoDateTime(raw, rawLen, number_, len)) {
+        *value = number_;
+      } else {
+        Utf8ToCellValue(raw, rawLen, &text_);
+        *value = text_.data();
+        *len = text_.size();
+      }
+      return true;
+    }
+    // A number (type "n" or none), shown in the way its number format says.
+    unsigned long styleIndex = 0;
+    if (style) ParseUnsigned(style->value(), style->value_size(), &styleIndex);
+    NumberKind kind = reader_->KindOfStyle(styleIndex);
+    if (kind == NumberKind::kGeneral && IsPlainInteger(raw, rawLen)) {
+      *value = raw;  // already the text the general format shows
+      *len = rawLen;
+      return true;
+    }
+    char* end = nullptr;
+    double d = std::strtod(raw, &end);
+    if (end != raw + rawLen) {
+      Utf8ToCellValue(raw, rawLen, &text_);  // not a number after all: keep the text
+      *value = text_.data();
+      *len = text_.size();
+      return true;
+    }
+    *len = FormatSerial(d, kind, reader_->Date1904(), number_);
+    *value = number_;
+    return true;
+  }
+
+  const XlsxReader* reader_;
+  SheetTable* table_;
+  std::unique_ptr<Document> doc_;
+  long lastRow_ = 0;
+  std::string utf8_, text_;
+  char number_[64];
+};
+
+bool XlsxReader::LoadSheet(const char* sheetName, SheetTable* table) {
+  table->Clear();
+  size_t index = 0;
+  while (index < names_.size() && names_[index] != sheetName) ++index;
+  if (index == names_.size() || sheetParts_[index].empty()) return false;
+  const ZipEntry* e = zip_.Find(sheetParts_[index].c_str());
+  if (!e) return false;
+  if (!extrasLoaded_) {
+    if (!LoadSharedStrings() || !LoadStyles()) {
+      sharedPool_.clear();
+      sharedOffsets_.clear();
+      xfKinds_.clear();
+      return false;
+    }
+    extrasLoaded_ = true;
+  }
+  MemberSource source;
+  if (!source.reader.Begin(zip_, *e)) return false;
+  RowHandler handler(this, table);
+  if (!ForEachPiece(source, "row", "sheetData", "worksheet", handler)) {
+    table->Clear();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ResolvePartName(const std::string& baseFolder, const std::string& target) {
+  if (target.empty()) return std::string();
+  std::string path = target[0] == '/' ? target.substr(1) : baseFolder + target;
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t slash = path.find('/', start);
+    if (slash == std::string::npos) slash = path.size();
+    std::string seg = path.substr(start, slash - start);
+    if (seg == "..") {
+      if (parts.empty()) return std::string();
+      parts.pop_back();
+    } else if (!seg.empty() && seg != ".") {
+      parts.push_back(seg);
+    }
+    start = slash + 1;
+  }
+  std::string out;
+  for (const std::string& p : parts) out += (out.empty() ? "" : "/") + p;
+  return out;
+}
+
+std::unique_ptr<WorkbookReader> OpenXlsxFromMemory(std::string bytes) {
+  std::unique_ptr<XlsxReader> reader(new XlsxReader(std::move(bytes)));
+  if (!reader->Init()) return nullptr;
+  return std::unique_ptr<WorkbookReader>(reader.release());
+}
+
+}  // namespace gridbridge
