@@ -48,3 +48,45 @@ for i, (text, pattern, extra) in enumerate([
         (sj("あいう,えお\t\"か,き\" く"), sj("え"), b",\x04"),
         (b"\x83\x83\x83\x5c\x81\x40@", b"\x83\x5c", b"@\x03")]):
     put("fuzz_sjis_text", "seed%d" % i, text + SEP + pattern + SEP + extra)
+
+# GridBridge: workbooks written by openpyxl, whole (first byte even) and as their XML parts
+# (first byte odd), and text files in each encoding.
+try:
+    import datetime
+    import zipfile
+    import openpyxl
+
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "顧客一覧"
+    rows = [["会社名", "氏名", "メール", "金額", "日付"],
+            ["株式会社ソ表", "山田 太郎", "taro@example.jp", 1234.5, datetime.date(2024, 3, 1)],
+            ["{氏名}", " \"quoted\" ", "a b@example.jp", 0.1, "=1+1"],
+            ["x" * 300, "ゾ]" * 100, "", -7, True]]
+    for r in rows:
+        ws.append(r)
+    ws["C5"] = "=A2&B2"
+    ws2 = wb.create_sheet("Sheet2")
+    ws2["A1"] = "only"
+    buf = io.BytesIO()
+    wb.save(buf)
+    whole = buf.getvalue()
+    put("fuzz_xlsx", "openpyxl", b"\x00" + whole)
+    z = zipfile.ZipFile(io.BytesIO(whole))
+    names = z.namelist()
+
+    def part(name):
+        return z.read(name) if name in names else b""
+    put("fuzz_xlsx", "parts", b"\x01" + SEP.join([part("xl/workbook.xml"), part("xl/worksheets/sheet1.xml"),
+                                                   part("xl/sharedStrings.xml"), part("xl/styles.xml")]))
+    put("fuzz_xlsx", "parts_entry", b"\x03" + SEP.join([part("xl/workbook.xml"), part("xl/worksheets/sheet1.xml"),
+                                                         part("xl/sharedStrings.xml"), part("xl/styles.xml")]))
+except Exception as e:  # seeds are a help, not a need
+    print("no workbook seeds:", e)
+
+text = "会社名,氏名,メール\r\n\"株式会社\"\"ソ\"\"\",山田,taro@example.jp\r\n,\"a,\r\nb\",x\n"
+put("fuzz_csv", "sjis", text.encode("cp932"))
+put("fuzz_csv", "utf8", text.encode("utf-8"))
+put("fuzz_csv", "utf8bom", b"\xef\xbb\xbf" + text.encode("utf-8"))
+put("fuzz_csv", "utf16le", b"\xff\xfe" + text.encode("utf-16-le"))
+put("fuzz_csv", "utf16be", b"\xfe\xff" + text.encode("utf-16-be"))
