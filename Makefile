@@ -4,6 +4,7 @@ JOBS  ?= $(shell nproc)
 BUILD := build
 
 .PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean bench-gridbridge
+.PHONY: bench-engine
 .PHONY: fuzz
 
 all: build
@@ -37,6 +38,9 @@ test: build
 
 demo: deps build-linux
 	@bash scripts/demo.sh
+
+bench-engine: build-linux
+	@bash bench/engine/run.sh
 
 run: deps build-windows
 	@bash scripts/run-windows-program.sh

@@ -1,0 +1,56 @@
+// The send run: walks the recipient rows from StartRow to EndRow, fills the placeholders,
+// composes each message, writes it to the message file, runs the transfer tool on it, reports
+// every row on its window, logs real deliveries and paces itself.
+#pragma once
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "engine/run_window.h"
+
+// How a run ended.
+enum SendRunEnd {
+  kRunNotStarted = 0,
+  kRunCompleted,        // past EndRow or at an empty row
+  kRunStopped,          // StopRequested
+  kRunStartRowEmpty,    // the first row of the range holds nothing
+  kRunNoWorkbook,       // OpenExcel failed
+  kRunNoSheet,          // OpenSheet failed
+  kRunNoResources,      // a working buffer could not be had
+  kRunNoBody,           // the body file could not be opened
+  kRunMessageFileFailed // the message file could not be written
+};
+
+// The outcome of the latest run, for front ends that report it (written by the run).
+struct SendRunReportRecord {
+  int End = kRunNotStarted;
+  int SentRows = 0;
+  int SkippedRows = 0;
+  int FailedRows = 0;
+};
+extern SendRunReportRecord SendRunReport;
+
+// The pacing of a run: the interval pause is IntervalSeconds steps of IntervalStepMs, each
+// preceded by a look at StopRequested; a skipped row pauses SkipPauseMs. Tests shorten them.
+struct SendRunPausesRecord {
+  std::atomic<int> IntervalStepMs{999};
+  std::atomic<int> SkipPauseMs{1000};
+};
+extern SendRunPausesRecord SendRunPauses;
+
+// What a run calls for the transfer tool and the log look-up. Benchmarks wrap or replace them
+// to measure the engine alone.
+struct SendRunHooksRecord {
+  int (*RunTool)(const std::vector<std::string>& arguments);
+  bool (*IsAlreadySent)(const char* title, const char* address);
+};
+extern SendRunHooksRecord SendRunHooks;  // platform::RunAndWait and ::IsAlreadySent
+
+// The whole run, on the calling thread. Before it starts, the caller has checked the inputs
+// and set SendMode. The window gets every status line (Shift-JIS) and the row ordinals.
+void SendRun(RunWindow* window);
+
+// The transfer tool's arguments for one message to `recipient`:
+//   ToolPath --url smtps://SmtpServer:SmtpPort --ssl-reqd --mail-from MailAddress
+//   --mail-rcpt recipient --upload-file MessagePath --user LoginId:Password --verbose --insecure
+std::vector<std::string> BuildToolArguments(const char* recipient);

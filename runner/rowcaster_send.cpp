@@ -1,0 +1,175 @@
+// rowcaster-send: one send run without a window, for scheduled or scripted runs.
+//
+//   rowcaster-send [--test]
+//
+// Reads the settings from the data folder, checks them as the send commands do, runs the
+// send (a test run with --test) and prints every status line in UTF-8. Exit status: 0 when
+// every row was sent or skipped, 1 when a row failed or the run could not go on, 2 when the
+// inputs were refused. Ctrl+C asks the run to stop after the current row.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "engine/run_state.h"
+#include "engine/run_window.h"
+#include "engine/send_run.h"
+#include "platform/codepage.h"
+#include "runner/input_checks.h"
+#include "runner/runner_texts.h"
+#include "settings/data_folder.h"
+#include "settings/file_locations.h"
+#include "settings/send_settings.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+bool IsTerminal(FILE* stream) {
+#ifdef _WIN32
+  return _isatty(_fileno(stream)) != 0;
+#else
+  return isatty(fileno(stream)) != 0;
+#endif
+}
+
+void PrintLine(const char* sjis) {
+  std::string line = platform::Cp932ToUtf8(sjis, std::strlen(sjis));
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
+}
+
+void PrintMessage(const char* sjis, void*) { PrintLine(sjis); }
+
+// The terminal as the run's window: each status line on a line of its own on standard
+// output, and a progress bar on standard error when that is a terminal.
+class TerminalWindow : public RunWindow {
+ public:
+  explicit TerminalWindow(int rows) : rows_(rows > 0 ? rows : 1), bar_(IsTerminal(stderr)) {}
+  void ShowStatus(const char* line) override {
+    Erase();
+    PrintLine(line);
+    Draw();
+  }
+  void SetProgress(int position) override {
+    position_ = position;
+    Draw();
+  }
+  void Finish() { Erase(); }
+
+ private:
+  void Draw() {
+    if (!bar_ || position_ <= 0) return;
+    const int width = 40;
+    long long filled = static_cast<long long>(position_) * width / rows_;
+    if (filled > width) filled = width;
+    std::string bar(static_cast<size_t>(filled), '#');
+    bar.append(static_cast<size_t>(width - filled), '-');
+    std::fprintf(stderr, "\r[%s] %d/%d", bar.c_str(), position_, rows_);
+    std::fflush(stderr);
+    drawn_ = true;
+  }
+  void Erase() {
+    if (!drawn_) return;
+    std::fprintf(stderr, "\r\033[K");
+    std::fflush(stderr);
+    drawn_ = false;
+  }
+  int rows_;
+  bool bar_;
+  int position_ = 0;
+  bool drawn_ = false;
+};
+
+#ifdef _WIN32
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+    RunState.StopRequested = 1;
+    return TRUE;
+  }
+  return FALSE;
+}
+void CatchStopRequests() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+#else
+void OnStopSignal(int) { RunState.StopRequested = 1; }
+void CatchStopRequests() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  // A second Ctrl+C ends the program at once, for a tool that never returns.
+  action.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+#endif
+
+void Usage(FILE* stream) {
+  std::fprintf(stream,
+               "usage: rowcaster-send [--test]\n"
+               "  Sends one mail per row of the recipient sheet with the settings in the data folder.\n"
+               "  --test  send every row's mail to the test address and leave the send log alone\n"
+               "exit status: 0 all rows sent or skipped, 1 a row failed or the run stopped, 2 inputs refused\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int testRun = 0;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--test") == 0) {
+      testRun = 1;
+    } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      Usage(stdout);
+      return 0;
+    } else {
+      Usage(stderr);
+      return 2;
+    }
+  }
+#ifdef _WIN32
+  SetConsoleOutputCP(CP_UTF8);
+#endif
+
+  BuildFileLocations();
+  LoadSettings();
+  // What the checks fill in holds for this run only; the stored settings stay as they were.
+  const SendSettingsRecord loaded = SendSettings;
+
+  int status = 0;
+  if (!CheckSendInputs(testRun, PrintMessage, nullptr)) {
+    status = 2;
+  } else {
+    SendMode = testRun ? 0 : 1;
+    CatchStopRequests();
+    long long rows = std::atoll(SendSettings.EndRow) - std::atoll(SendSettings.StartRow) + 1;
+    TerminalWindow window(rows > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(rows));
+    SendRun(&window);
+    window.Finish();
+    switch (SendRunReport.End) {
+      case kRunNoWorkbook:
+        PrintLine(kWorkbookNotOpened);
+        break;
+      case kRunNoSheet:
+        PrintLine(kSheetNotFound);
+        break;
+      default:
+        break;
+    }
+    bool finished = SendRunReport.End == kRunCompleted || SendRunReport.End == kRunStartRowEmpty;
+    status = (finished && SendRunReport.FailedRows == 0) ? 0 : 1;
+  }
+
+  // As save-and-exit: the plain file is written, scrambled into the stored form and deleted.
+  SendSettings = loaded;
+  StoreSettings();
+  return status;
+}

@@ -1,0 +1,299 @@
+#!/usr/bin/python3
+"""End-to-end delivery: the real rowcaster-send, real curl as its transfer tool and a local
+SMTPS server with login on 127.0.0.1. Workbooks are written by openpyxl here."""
+import email
+import email.policy
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+import openpyxl
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from smtps_server import SmtpsServer  # noqa: E402
+
+RUNNER = os.environ.get("ROWCASTER_SEND", "")
+LOGIN, PASSWORD = "sales", 'pa ss"wo\\rd'
+
+HEADER = ["会社名", "氏名", "メール"]
+LONG_COMPANY = "株式会社" + "ゾ" * 40 + "商事"
+ROWS = [
+    ["東邦商事", "山田", "yamada@example.jp"],
+    ["北斗電機", "佐藤", None],
+    [LONG_COMPANY, "鈴木", "suzuki@example.co.jp"],
+    ["南海物産", "田中", 'tanaka@example.jp" --upload-file /etc/passwd "'],
+]
+TITLE = "{会社名} {氏名}様 ご案内?_"
+
+
+def scramble(data):
+    """The stored settings form: byte k is nibble-swap(NOT byte n-1-k); the middle byte of an
+    odd length stays. Its own inverse."""
+    n = len(data)
+    out = bytearray(data)
+    for k in range(n):
+        if n % 2 == 1 and k == n // 2:
+            continue
+        b = (~data[n - 1 - k]) & 0xFF
+        out[k] = ((b << 4) | (b >> 4)) & 0xFF
+    return bytes(out)
+
+
+class Delivery(unittest.TestCase):
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="rowcaster-e2e-")
+        self.program_data = os.path.join(self.root, "ProgramData")
+        self.data = os.path.join(self.program_data, "Tallowmere", "Rowcaster")
+        os.makedirs(self.data)
+        self.workbook = os.path.join(self.root, "顧客リスト.xlsx")
+        self.body = os.path.join(self.root, "本文.txt")
+        self.servers = []
+
+    def tearDown(self):
+        for server in self.servers:
+            server.stop()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    # --- the pieces of a run -------------------------------------------------------------
+
+    def write_workbook(self, rows):
+        book = openpyxl.Workbook()
+        sheet = book.active
+        sheet.title = "顧客"
+        sheet.append(HEADER)
+        for row in rows:
+            sheet.append(row)
+        book.save(self.workbook)
+
+    def write_body(self, text, name="本文.txt"):
+        self.body = os.path.join(self.root, name)
+        with open(self.body, "w", encoding="utf-8", newline="") as f:
+            f.write(text)
+
+    def start_server(self, **kwargs):
+        server = SmtpsServer(os.path.join(self.root, "mail%d" % len(self.servers)),
+                             logins={LOGIN: PASSWORD}, **kwargs)
+        server.start()
+        self.servers.append(server)
+        return server
+
+    def write_settings(self, port, **overrides):
+        values = {
+            "MailAddress": "sales@example.com", "LoginId": LOGIN, "Password": PASSWORD,
+            "SenderName": "営業部", "SmtpServer": "127.0.0.1", "SmtpPort": str(port),
+            "MailTitle": TITLE, "BodyFile": self.body, "ListFile": self.workbook,
+            "SheetName": "顧客", "MailColumn": "C", "StartRow": "2", "EndRow": "999",
+            "IntervalSeconds": "1", "TestAddress": "test@example.com",
+        }
+        values.update(overrides)
+        order = ["MailAddress", "LoginId", "Password", "SenderName", "SmtpServer", "SmtpPort",
+                 "MailTitle", "BodyFile", "ListFile", "SheetName", "MailColumn", "StartRow",
+                 "EndRow", "IntervalSeconds", "TestAddress"]
+        text = "".join(values[k] + "\r\n" for k in order)
+        with open(os.path.join(self.data, "Environ.def"), "wb") as f:
+            f.write(text.encode("cp932"))
+
+    def stored_settings(self):
+        with open(os.path.join(self.data, "Environ.psw"), "rb") as f:
+            return scramble(f.read()).decode("cp932").split("\r\n")
+
+    def env(self):
+        env = dict(os.environ)
+        env["ProgramData"] = self.program_data
+        return env
+
+    def run_sender(self, *args):
+        done = subprocess.run([RUNNER, *args], env=self.env(), capture_output=True, timeout=120)
+        lines = done.stdout.decode("utf-8").splitlines()
+        return done.returncode, lines
+
+    def log_lines(self):
+        path = os.path.join(self.data, "SendLogs.txt")
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read().decode("cp932").split("\r\n")[:-1]
+
+    def assert_settings_stored(self):
+        self.assertFalse(os.path.exists(os.path.join(self.data, "Environ.def")),
+                         "the password must not stay in plain text")
+        self.assertTrue(os.path.exists(os.path.join(self.data, "Environ.psw")))
+
+    # --- the scenarios --------------------------------------------------------------------
+
+    def test_real_run_delivers_logs_and_the_rerun_skips(self):
+        self.write_workbook(ROWS)
+        self.write_body("{会社名}\n{氏名} 様\nいつもお世話になっております。\n")
+        server = self.start_server()
+        self.write_settings(server.port)
+
+        status, lines = self.run_sender()
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(lines, [
+            "メール送信を開始しました。",
+            "[2]行の[yamada@example.jp]にメール送信しました。",
+            "[3]行はメールアドレスがありません。スキップします。",
+            "[4]行の[suzuki@example.co.jp]にメール送信しました。",
+            "[5]行のメールアドレスに誤りがあります。スキップします。",
+            "メール送信を終了しました。",
+        ])
+        received = server.messages()
+        self.assertEqual([m["rcpt_tos"] for m in received], [["yamada@example.jp"], ["suzuki@example.co.jp"]])
+        for m, (company, name, address) in zip(received, [ROWS[0], ROWS[2]]):
+            self.assertEqual(m["mail_from"], "sales@example.com")
+            self.assertEqual(m["login"], LOGIN)
+            raw = m["data"]
+            self.assertTrue(raw.startswith(b"From: =?UTF-8?Q?=E5=96=B6=E6=A5=AD=E9=83=A8?= <sales@example.com>\r\n"
+                                           b"To: " + address.encode() + b"\r\nSubject: =?UTF-8?Q?"), raw[:200])
+            msg = email.message_from_bytes(raw, policy=email.policy.default)
+            self.assertEqual(msg["subject"], "%s %s様 ご案内?_" % (company, name))
+            self.assertEqual(msg["from"].addresses[0].display_name, "営業部")
+            self.assertEqual(msg.get_content_type(), "text/plain")
+            self.assertEqual(msg.get_content_charset(), "utf-8")
+            self.assertEqual(msg["Content-Transfer-Encoding"], "8bit")
+            self.assertTrue(msg["Message-ID"].endswith("@example.com>"))
+            self.assertIsNotNone(msg["Date"].datetime)
+            self.assertEqual(msg.get_content(), "%s\n%s 様\nいつもお世話になっております。\n" % (company, name))
+        # The long company name needs several encoded-words of at most 75 characters.
+        subject = received[1]["data"].split(b"\r\nMIME-Version")[0].split(b"Subject: ")[1]
+        words = subject.split(b"\r\n ")
+        self.assertGreater(len(words), 1)
+        self.assertTrue(all(len(w) <= 75 for w in words), words)
+
+        log = self.log_lines()
+        self.assertEqual(len(log), 2)
+        self.assertTrue(log[0].endswith(" 行番号[0002] タイトル[東邦商事 山田様 ご案内?_] 送信先アドレス[yamada@example.jp]"), log)
+        self.assertTrue(log[1].endswith(" 行番号[0004] タイトル[%s 鈴木様 ご案内?_] 送信先アドレス[suzuki@example.co.jp]" % LONG_COMPANY))
+        self.assert_settings_stored()
+        self.assertEqual(self.stored_settings()[2], PASSWORD)
+
+        status, lines = self.run_sender()
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(lines[1], "[2]行はメール送信済です。スキップします。")
+        self.assertEqual(lines[3], "[4]行はメール送信済です。スキップします。")
+        self.assertEqual(len(server.messages()), 2)
+        self.assertEqual(len(self.log_lines()), 2)
+
+    def test_test_run_goes_to_the_test_address_without_a_log(self):
+        self.write_workbook(ROWS[:3])
+        self.write_body("<html><head><meta charset=utf-8></head><body><p>{氏名} 様</p></body></html>\n",
+                        name="本文.html")
+        server = self.start_server()
+        self.write_settings(server.port, TestAddress="")
+
+        status, lines = self.run_sender("--test")
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(lines[0], "テスト送信用の送信先アドレスが指定されていません。送信元アドレスを設定します。")
+        self.assertEqual(lines[2], "[2]行の[sales@example.com]にメール送信しました。")
+        self.assertEqual(lines[3], "[3]行はメールアドレスがありません。スキップします。")
+        received = server.messages()
+        self.assertEqual([m["rcpt_tos"] for m in received], [["sales@example.com"]] * 2)
+        msg = email.message_from_bytes(received[0]["data"], policy=email.policy.default)
+        self.assertEqual(msg["to"], "sales@example.com")
+        self.assertEqual(msg.get_content_type(), "text/html")
+        self.assertIn("<p>山田 様</p>", msg.get_content())
+        self.assertIsNone(self.log_lines())
+        # The filled-in test address held for that run only.
+        self.assertEqual(self.stored_settings()[14], "")
+
+    def test_refused_recipient_is_not_logged_and_the_rerun_sends_it(self):
+        self.write_workbook(ROWS[:3])
+        self.write_body("{氏名} 様\n")
+        refusing = self.start_server(refuse={"yamada@example.jp": "550 5.1.1 No such user"})
+        self.write_settings(refusing.port)
+
+        status, lines = self.run_sender()
+        self.assertEqual(status, 1, lines)
+        self.assertEqual(lines[1], "[2]行の[yamada@example.jp]へのメール送信に失敗しました。")
+        self.assertEqual(lines[3], "[4]行の[suzuki@example.co.jp]にメール送信しました。")
+        self.assertEqual(lines[-1], "メール送信を終了しました。送信に失敗した行が1件あります。")
+        self.assertEqual([m["rcpt_tos"] for m in refusing.messages()], [["suzuki@example.co.jp"]])
+        self.assertEqual(len(self.log_lines()), 1)
+
+        accepting = self.start_server()
+        # The stored settings are read back; only the port changes.
+        stored = self.stored_settings()
+        self.write_settings(accepting.port, **{"IntervalSeconds": stored[13]})
+        os.remove(os.path.join(self.data, "Environ.psw"))
+        status, lines = self.run_sender()
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(lines[1], "[2]行の[yamada@example.jp]にメール送信しました。")
+        self.assertEqual(lines[3], "[4]行はメール送信済です。スキップします。")
+        self.assertEqual([m["rcpt_tos"] for m in accepting.messages()], [["yamada@example.jp"]])
+
+    def test_server_that_is_down_fails_every_row(self):
+        self.write_workbook(ROWS[:1])
+        self.write_body("{氏名} 様\n")
+        with socket.socket() as s:
+            s.bind(("127.0.0.1", 0))
+            port = s.getsockname()[1]
+        self.write_settings(port)
+        status, lines = self.run_sender()
+        self.assertEqual(status, 1, lines)
+        self.assertEqual(lines[1:], ["[2]行の[yamada@example.jp]へのメール送信に失敗しました。",
+                                     "メール送信を終了しました。送信に失敗した行が1件あります。"])
+        self.assertIsNone(self.log_lines())
+        self.assert_settings_stored()
+
+    def test_stop_request_ends_the_run_after_the_current_row(self):
+        self.write_workbook([["東邦商事", "山田", "yamada@example.jp"], ["北斗電機", "佐藤", "sato@example.jp"],
+                             ["南海物産", "田中", "tanaka@example.jp"]])
+        self.write_body("{氏名} 様\n")
+        server = self.start_server()
+        self.write_settings(server.port, IntervalSeconds="60")
+        runner = subprocess.Popen([RUNNER], env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        try:
+            first = runner.stdout.readline().decode("utf-8")
+            second = runner.stdout.readline().decode("utf-8")
+            self.assertEqual(first.strip(), "メール送信を開始しました。")
+            self.assertEqual(second.strip(), "[2]行の[yamada@example.jp]にメール送信しました。")
+            stopped_at = time.monotonic()
+            runner.send_signal(signal.SIGINT)
+            rest = runner.communicate(timeout=30)[0].decode("utf-8").splitlines()
+            self.assertLess(time.monotonic() - stopped_at, 5)
+        finally:
+            if runner.poll() is None:
+                runner.kill()
+                runner.wait()
+        self.assertEqual(rest, ["メール送信を終了しました。"])
+        self.assertEqual(runner.returncode, 1)
+        self.assertEqual(len(server.messages()), 1)
+        self.assertEqual(len(self.log_lines()), 1)
+        self.assert_settings_stored()
+
+    def test_input_checks_refuse_or_fill_in(self):
+        self.write_workbook([["東邦商事", "山田", None]])
+        self.write_body("{氏名} 様\n")
+        cases = [
+            ({"StartRow": "10", "EndRow": "5"}, 2, ["送信先アドレス一覧の送信開始行と終了行が逆転しています。"]),
+            ({"MailAddress": "sales.example.com"}, 2, ["送信元アドレスに誤りがあります。"]),
+            ({"MailAddress": "sales@example.com -x"}, 2, ["送信元アドレスに誤りがあります。"]),
+            ({"ListFile": os.path.join(self.root, "無い.xlsx")}, 2, ["送信先アドレス一覧ファイル(Excel)は存在しません。"]),
+            ({"EndRow": "", "IntervalSeconds": "0"}, 0,
+             ["送信先アドレス一覧の送信終了行が指定されていません。99999を設定します。",
+              "メール送信の間隔秒が指定されていません。10秒を設定します。",
+              "メール送信を開始しました。", "[2]行はメールアドレスがありません。スキップします。",
+              "メール送信を終了しました。"]),
+        ]
+        for overrides, expected_status, expected_lines in cases:
+            with self.subTest(overrides=overrides):
+                self.write_settings(1, **overrides)
+                status, lines = self.run_sender()
+                self.assertEqual(status, expected_status, lines)
+                self.assertEqual(lines, expected_lines)
+                self.assert_settings_stored()
+                stored = self.stored_settings()
+                self.assertEqual(stored[12], overrides.get("EndRow", "999"))
+                os.remove(os.path.join(self.data, "Environ.psw"))
+
+
+if __name__ == "__main__":
+    if not RUNNER or not os.path.exists(RUNNER):
+        sys.exit("ROWCASTER_SEND must name the rowcaster-send program")
+    unittest.main(verbosity=2)

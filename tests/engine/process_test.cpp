@@ -1,0 +1,132 @@
+#include "platform/process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/send_run.h"
+#include "settings/file_locations.h"
+#include "settings/send_settings.h"
+#include "tests/engine/engine_test_support.h"
+
+namespace {
+
+bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// How the Microsoft C runtime splits a command line into argv (the program name first). The
+// line reaches the program in UTF-16, so a double-byte character is one character here.
+std::vector<std::string> ParseLikeTheCRuntime(const std::string& line) {
+  std::vector<std::string> argv;
+  size_t i = 0;
+  std::string program;
+  if (i < line.size() && line[i] == '"') {
+    size_t close = line.find('"', 1);
+    program = line.substr(1, close - 1);
+    i = close == std::string::npos ? line.size() : close + 1;
+  } else {
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t') program += line[i++];
+  }
+  argv.push_back(program);
+  for (;;) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (i >= line.size()) break;
+    std::string arg;
+    bool quoted = false;
+    while (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t'))) {
+      size_t backslashes = 0;
+      while (i < line.size() && line[i] == '\\') ++backslashes, ++i;
+      if (i < line.size() && line[i] == '"') {
+        arg.append(backslashes / 2, '\\');
+        if (backslashes % 2) {
+          arg += '"';
+        } else if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
+          arg += '"';
+          ++i;
+        } else {
+          quoted = !quoted;
+        }
+        ++i;
+      } else {
+        arg.append(backslashes, '\\');
+        if (i < line.size() && IsLead(static_cast<unsigned char>(line[i])) && i + 1 < line.size()) arg += line[i++];
+        if (i < line.size()) arg += line[i++];
+      }
+    }
+    argv.push_back(arg);
+  }
+  return argv;
+}
+
+// Values that would end an argument early or add one if they were put in unquoted.
+std::vector<std::string> HostileValues() {
+  return {"plain",
+          "with space",
+          "quote\"inside",
+          "\" --upload-file C:\\Windows\\win.ini \"",
+          "trailing backslash\\",
+          "two before quote\\\\\"x",
+          "\\\\server\\share\\",
+          "",
+          "--insecure",
+          "tab\tand\nnewline",
+          S("ソ表\\"),          // trail bytes 0x5C, then a real backslash
+          S("能力\"ソ"),
+          "%PATH% & | < > ^"};
+}
+
+TEST(WindowsCommandLine, HostileValuesComeBackAsTheyWere) {
+  std::vector<std::string> args = {"C:\\Program Files\\Rowcaster\\SMTP.exe"};
+  for (const std::string& v : HostileValues()) args.push_back(v);
+  std::string line;
+  ASSERT_TRUE(platform::BuildWindowsCommandLine(args, line));
+  EXPECT_EQ(ParseLikeTheCRuntime(line), args) << line;
+  std::vector<std::string> quoteInName = {"C:\\a\"b.exe", "x"};
+  EXPECT_FALSE(platform::BuildWindowsCommandLine(quoteInName, line));
+  EXPECT_FALSE(platform::BuildWindowsCommandLine({}, line));
+}
+
+TEST(WindowsCommandLine, TrailBytesAreNotBackslashes) {
+  std::string line;
+  ASSERT_TRUE(platform::BuildWindowsCommandLine({"p.exe", S("ソ"), S("表\"")}, line));
+  EXPECT_EQ(line, "\"p.exe\" \"" + S("ソ") + "\" \"" + S("表") + "\\\"\"");
+}
+
+TEST(WindowsCommandLine, OrdinaryValuesGiveTheToolsCommandLineByteForByte) {
+  ResetSendSettings();
+  std::snprintf(SendSettings.SmtpServer, 256, "smtp.example.jp");
+  std::snprintf(SendSettings.SmtpPort, 16, "465");
+  std::snprintf(SendSettings.MailAddress, 256, "sales@example.com");
+  std::snprintf(SendSettings.LoginId, 256, "sales");
+  std::snprintf(SendSettings.Password, 256, "s3cret pass");
+  std::snprintf(FileLocations.ToolPath, 260, "C:\\Tools\\SMTP.exe");
+  std::snprintf(FileLocations.MessagePath, 260, "C:\\ProgramData\\Tallowmere\\Rowcaster\\SendMail.txt");
+  std::string line;
+  ASSERT_TRUE(platform::BuildWindowsCommandLine(BuildToolArguments("to@example.jp"), line));
+  EXPECT_EQ(line,
+            "\"C:\\Tools\\SMTP.exe\" --url \"smtps://smtp.example.jp:465\" --ssl-reqd --mail-from "
+            "\"sales@example.com\" --mail-rcpt \"to@example.jp\" --upload-file "
+            "\"C:\\ProgramData\\Tallowmere\\Rowcaster\\SendMail.txt\" --user \"sales:s3cret pass\" --verbose --insecure");
+}
+
+TEST(RunAndWaitTest, ArgumentsArriveOneByOneAndTheExitCodeComesBack) {
+  std::string folder = TestFolder("run-and-wait");
+  std::string out = folder + "/echo.bin";
+  SetEnv("ROWCASTER_ECHO_OUT", out);
+  SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "refused@example.jp");
+  std::vector<std::string> args = {EchoToolPath()};
+  for (const std::string& v : HostileValues()) args.push_back(v);
+  EXPECT_EQ(platform::RunAndWait(args), 0);
+  std::vector<EchoRecord> records = ReadEchoRecords(out);
+  ASSERT_EQ(records.size(), 1u);
+  std::vector<std::string> expected;
+  for (const std::string& v : HostileValues()) expected.push_back(U(v));
+  EXPECT_EQ(records[0].args, expected);
+
+  EXPECT_EQ(platform::RunAndWait({EchoToolPath(), "--mail-rcpt", "refused@example.jp"}), 55);
+  EXPECT_EQ(platform::RunAndWait({folder + "/no-such-program"}), platform::kProcessNotStarted);
+  EXPECT_EQ(platform::RunAndWait({}), platform::kProcessNotStarted);
+}
+
+}  // namespace

@@ -1,0 +1,334 @@
+#include "engine/send_run.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "engine/placeholder_merge.h"
+#include "engine/run_state.h"
+#include "engine/send_log.h"
+#include "platform/files.h"
+#include "settings/file_locations.h"
+#include "settings/send_settings.h"
+#include "tests/engine/engine_test_support.h"
+#include "tests/engine/grid_double.h"
+
+namespace {
+
+using Cells = std::vector<std::pair<const char*, const char*>>;
+
+// Records what the run shows, in UTF-8; may act on a line (for instance request a stop).
+class RecordingWindow : public RunWindow {
+ public:
+  void ShowStatus(const char* line) override {
+    lines.push_back(U(line));
+    if (onLine) onLine(lines.back());
+  }
+  void SetProgress(int position) override { progress.push_back(position); }
+  std::vector<std::string> lines;
+  std::vector<int> progress;
+  std::function<void(const std::string&)> onLine;
+};
+
+const Cells kSheet = {
+    {"A1", "氏名"}, {"B1", "会社名"}, {"C1", "メール"},
+    {"A2", "山田"}, {"B2", "東邦商事"}, {"C2", "yamada@example.jp"},
+    {"A3", "佐藤"}, {"B3", "北斗電機"},
+    {"A4", "鈴木"}, {"B4", "南海物産"}, {"C4", "suzuki.example.jp"},
+    {"A5", "田中"}, {"B5", "西進"}, {"C5", "ta naka@example.jp"},
+    {"A6", "高橋"}, {"B6", "東京"}, {"C6", "a<b@example.jp"},
+    {"A7", "伊藤"}, {"B7", "大和"}, {"C7", "ito@example.jp"},
+};
+
+class SendRunTest : public ::testing::Test {
+ public:
+  void SetUp() override {
+    folder_ = TestFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    GridDoubleReset();
+    ResetSendSettings();
+    ResetSendLogCache();
+    for (const auto& c : kSheet) GridDoubleSetCell(c.first, S(c.second).c_str());
+    Set(SendSettings.MailAddress, "sales@example.com");
+    Set(SendSettings.LoginId, "login");
+    Set(SendSettings.Password, "p@ss \"w\\");
+    Set(SendSettings.SenderName, "営業部");
+    Set(SendSettings.SmtpServer, "smtp.example.jp");
+    Set(SendSettings.SmtpPort, "465");
+    Set(SendSettings.MailTitle, "{会社名} {氏名}様へのご案内");
+    body_ = folder_ + "/body.txt";
+    WriteFile(body_, S("{会社名}\r\n{氏名} 様\r\n"));
+    Set(SendSettings.BodyFile, body_.c_str());
+    Set(SendSettings.ListFile, "book.xlsx");
+    Set(SendSettings.SheetName, "Sheet1");
+    Set(SendSettings.MailColumn, "C");
+    Set(SendSettings.IntervalSeconds, "3");
+    Set(SendSettings.TestAddress, "test@example.com");
+    std::snprintf(FileLocations.ToolPath, 260, "%s", EchoToolPath().c_str());
+    std::snprintf(FileLocations.MessagePath, 260, "%s/SendMail.txt", folder_.c_str());
+    std::snprintf(FileLocations.LogPath, 260, "%s/SendLogs.txt", folder_.c_str());
+    echo_ = folder_ + "/echo.bin";
+    SetEnv("ROWCASTER_ECHO_OUT", echo_);
+    SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "");
+    SendRunPauses.IntervalStepMs = 0;
+    SendRunPauses.SkipPauseMs = 0;
+  }
+  void TearDown() override {
+    SendRunPauses.IntervalStepMs = 999;
+    SendRunPauses.SkipPauseMs = 1000;
+  }
+  // Sets a settings field from a UTF-8 literal.
+  template <size_t N>
+  void Set(char (&field)[N], const char* utf8) {
+    std::snprintf(field, N, "%s", S(utf8).c_str());
+  }
+  RecordingWindow Run(int mode) {
+    RecordingWindow window;
+    SendMode = mode;
+    SendRun(&window);
+    EXPECT_EQ(RunState.Running, 0);
+    EXPECT_EQ(PlaceholderCount, 0);
+    return window;
+  }
+  std::vector<EchoRecord> Calls() { return ReadEchoRecords(echo_); }
+  std::string Log() { return U(ReadFile(FileLocations.LogPath)); }
+
+  std::string folder_, body_, echo_;
+};
+
+TEST_F(SendRunTest, RealRunSendsLogsAndReportsEveryRow) {
+  RecordingWindow w = Run(1);
+  std::vector<std::string> expected = {
+      "メール送信を開始しました。",
+      "[2]行の[yamada@example.jp]にメール送信しました。",
+      "[3]行はメールアドレスがありません。スキップします。",
+      "[4]行のメールアドレスに誤りがあります。スキップします。",
+      "[5]行のメールアドレスに誤りがあります。スキップします。",
+      "[6]行のメールアドレスに誤りがあります。スキップします。",
+      "[7]行の[ito@example.jp]にメール送信しました。",
+      "メール送信を終了しました。",
+  };
+  EXPECT_EQ(w.lines, expected);
+  EXPECT_EQ(w.progress, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(SendRunReport.End, kRunCompleted);
+  EXPECT_EQ(SendRunReport.SentRows, 2);
+  EXPECT_EQ(SendRunReport.SkippedRows, 4);
+  EXPECT_EQ(GridDoubleCloseCount(), 1);
+
+  std::vector<EchoRecord> calls = Calls();
+  ASSERT_EQ(calls.size(), 2u);
+  std::vector<std::string> args = {"--url", "smtps://smtp.example.jp:465", "--ssl-reqd", "--mail-from",
+                                   "sales@example.com", "--mail-rcpt", "yamada@example.jp", "--upload-file",
+                                   FileLocations.MessagePath, "--user", "login:p@ss \"w\\", "--verbose", "--insecure"};
+  EXPECT_EQ(calls[0].args, args);
+  const std::string& m = calls[0].upload;
+  EXPECT_EQ(m.rfind("From: =?UTF-8?Q?=E5=96=B6=E6=A5=AD=E9=83=A8?= <sales@example.com>\r\nTo: yamada@example.jp\r\n", 0), 0u) << m;
+  EXPECT_NE(m.find("\r\nContent-Type: text/plain; charset=UTF-8\r\n"), std::string::npos);
+  EXPECT_NE(m.find("\r\n\r\n東邦商事\r\n山田 様\r\n"), std::string::npos) << m;
+  EXPECT_EQ(calls[1].args[6], "ito@example.jp");
+
+  std::string log = Log();
+  EXPECT_NE(log.find(" 行番号[0002] タイトル[東邦商事 山田様へのご案内] 送信先アドレス[yamada@example.jp]\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" 行番号[0007] タイトル[大和 伊藤様へのご案内] 送信先アドレス[ito@example.jp]\r\n"), std::string::npos);
+
+  // A rerun skips what the log holds; another title makes the rows eligible again.
+  RecordingWindow again = Run(1);
+  EXPECT_EQ(again.lines[1], "[2]行はメール送信済です。スキップします。");
+  EXPECT_EQ(again.lines[6], "[7]行はメール送信済です。スキップします。");
+  EXPECT_EQ(Calls().size(), 2u);
+  Set(SendSettings.MailTitle, "{氏名}様 第二報");
+  RecordingWindow third = Run(1);
+  EXPECT_EQ(third.lines[1], "[2]行の[yamada@example.jp]にメール送信しました。");
+  EXPECT_EQ(Calls().size(), 4u);
+}
+
+TEST_F(SendRunTest, TestRunGoesToTheTestAddressAndLeavesTheLogAlone) {
+  std::string html = folder_ + "/body.html";
+  WriteFile(html, "<meta charset=utf-8><p>\xE6\xA7\x98 {氏名}</p>");  // 様, in UTF-8
+  Set(SendSettings.BodyFile, html.c_str());
+  for (int pass = 0; pass < 2; ++pass) {
+    RecordingWindow w = Run(0);
+    ASSERT_EQ(w.lines.size(), 8u);
+    EXPECT_EQ(w.lines[1], "[2]行の[test@example.com]にメール送信しました。");
+    EXPECT_EQ(w.lines[2], "[3]行はメールアドレスがありません。スキップします。");
+    EXPECT_EQ(w.lines[6], "[7]行の[test@example.com]にメール送信しました。");
+  }
+  std::vector<EchoRecord> calls = Calls();
+  ASSERT_EQ(calls.size(), 4u);
+  for (const EchoRecord& c : calls) EXPECT_EQ(c.args[6], "test@example.com");
+  EXPECT_NE(calls[0].upload.find("\r\nTo: test@example.com\r\n"), std::string::npos);
+  EXPECT_NE(calls[0].upload.find("Content-Type: text/html; charset=UTF-8"), std::string::npos);
+  EXPECT_NE(calls[0].upload.find("<p>様 山田</p>"), std::string::npos) << calls[0].upload;
+  EXPECT_FALSE(platform::PathExists(FileLocations.LogPath));
+}
+
+TEST_F(SendRunTest, FailedDeliveryIsReportedNotLoggedAndSentByTheRerun) {
+  SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "yamada@example.jp");
+  RecordingWindow w = Run(1);
+  EXPECT_EQ(w.lines[1], "[2]行の[yamada@example.jp]へのメール送信に失敗しました。");
+  EXPECT_EQ(w.lines[6], "[7]行の[ito@example.jp]にメール送信しました。");
+  EXPECT_EQ(w.lines.back(), "メール送信を終了しました。送信に失敗した行が1件あります。");
+  EXPECT_EQ(SendRunReport.FailedRows, 1);
+  EXPECT_EQ(Log().find("yamada"), std::string::npos);
+
+  SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "");
+  RecordingWindow rerun = Run(1);
+  EXPECT_EQ(rerun.lines[1], "[2]行の[yamada@example.jp]にメール送信しました。");
+  EXPECT_EQ(rerun.lines[6], "[7]行はメール送信済です。スキップします。");
+  EXPECT_EQ(rerun.lines.back(), "メール送信を終了しました。");
+}
+
+TEST_F(SendRunTest, ToolThatCannotStartFailsEveryRow) {
+  std::snprintf(FileLocations.ToolPath, 260, "%s/no-such-tool", folder_.c_str());
+  RecordingWindow w = Run(1);
+  EXPECT_EQ(w.lines[1], "[2]行の[yamada@example.jp]へのメール送信に失敗しました。");
+  EXPECT_EQ(w.lines.back(), "メール送信を終了しました。送信に失敗した行が2件あります。");
+  EXPECT_FALSE(platform::PathExists(FileLocations.LogPath));
+}
+
+TEST_F(SendRunTest, SetUpFailuresEndTheRun) {
+  struct Case {
+    const char* name;
+    std::function<void(SendRunTest*)> arrange;
+    std::vector<std::string> lines;
+    int end;
+  } cases[] = {
+      {"workbook", [](SendRunTest* t) { t->Set(SendSettings.ListFile, "other.xlsx"); },
+       {"メール送信を開始しました。"}, kRunNoWorkbook},
+      {"sheet", [](SendRunTest* t) { t->Set(SendSettings.SheetName, "Sheet2"); },
+       {"メール送信を開始しました。"}, kRunNoSheet},
+      {"body", [](SendRunTest* t) { t->Set(SendSettings.BodyFile, (t->folder_ + "/gone.txt").c_str()); },
+       {"メール送信を開始しました。", "メール本文ファイルをオープンできません。メール送信はしません。"}, kRunNoBody},
+      {"no header", [](SendRunTest*) { GridDoubleSetCell("A1", ""); },
+       {"メール送信を開始しました。", "指定した行にはデータはありません。メール送信を終了します。"}, kRunStartRowEmpty},
+      {"message file",
+       [](SendRunTest* t) { std::snprintf(FileLocations.MessagePath, 260, "%s/missing/SendMail.txt", t->folder_.c_str()); },
+       {"メール送信を開始しました。", "メール本文ファイルを書き込みできません。メール送信を中止します。"},
+       kRunMessageFileFailed},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    c.arrange(this);
+    RecordingWindow w = Run(1);
+    EXPECT_EQ(w.lines, c.lines) << c.name;
+    EXPECT_EQ(SendRunReport.End, c.end) << c.name;
+    EXPECT_EQ(GridDoubleCloseCount(), 1) << c.name;
+    EXPECT_TRUE(Calls().empty()) << c.name;
+  }
+}
+
+TEST_F(SendRunTest, EmptyRowEndsTheRunAndRangeLimitsIt) {
+  GridDoubleSetCell("A3", "");
+  GridDoubleSetCell("B3", "");
+  RecordingWindow w = Run(1);
+  EXPECT_EQ(w.lines, (std::vector<std::string>{"メール送信を開始しました。", "[2]行の[yamada@example.jp]にメール送信しました。",
+                                               "メール送信を終了しました。"}));
+  Set(SendSettings.StartRow, "7");
+  Set(SendSettings.EndRow, "7");
+  RecordingWindow one = Run(1);
+  EXPECT_EQ(one.lines.size(), 3u);
+  EXPECT_EQ(one.lines[1], "[7]行の[ito@example.jp]にメール送信しました。");
+  EXPECT_EQ(one.progress, std::vector<int>{1});
+}
+
+TEST_F(SendRunTest, SameAddressAndTitleTwiceInOneRunIsSentOnce) {
+  Set(SendSettings.MailTitle, "ご案内");
+  GridDoubleSetCell("C7", "yamada@example.jp");
+  RecordingWindow w = Run(1);
+  EXPECT_EQ(w.lines[6], "[7]行はメール送信済です。スキップします。");
+  EXPECT_EQ(Calls().size(), 1u);
+}
+
+TEST_F(SendRunTest, StopAfterARowEndsTheRunWithoutItsPause) {
+  SendRunPauses.IntervalStepMs = 50;
+  Set(SendSettings.IntervalSeconds, "100000");  // a pause that is not cut short would not end
+  RecordingWindow window;
+  window.onLine = [](const std::string& line) {
+    if (line.find("にメール送信しました。") != std::string::npos) RunState.StopRequested = 1;
+  };
+  SendMode = 1;
+  SendRun(&window);
+  EXPECT_EQ(window.lines.back(), "メール送信を終了しました。");
+  EXPECT_EQ(window.lines.size(), 3u);
+  EXPECT_EQ(SendRunReport.End, kRunStopped);
+  EXPECT_NE(Log().find("yamada@example.jp"), std::string::npos);  // reported and logged first
+}
+
+TEST_F(SendRunTest, StopDuringThePauseEndsItWithinOneStep) {
+  SendRunPauses.IntervalStepMs = 20;
+  Set(SendSettings.IntervalSeconds, "100000");
+  std::thread stopper([] {
+    while (RunState.Running == 0) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    RunState.StopRequested = 1;
+  });
+  RecordingWindow w = Run(1);
+  stopper.join();
+  EXPECT_EQ(w.lines.back(), "メール送信を終了しました。");
+  EXPECT_EQ(SendRunReport.End, kRunStopped);
+  EXPECT_EQ(SendRunReport.SentRows, 1);
+}
+
+TEST_F(SendRunTest, LongTitlesAreFoldedAndOverlongOnesRefused) {
+  std::string longName;
+  for (int i = 0; i < 60; ++i) longName += "ゾ";
+  GridDoubleSetCell("A2", S(longName.c_str()).c_str());
+  GridDoubleSetCell("B7", std::string(255, 'w').c_str());
+  Set(SendSettings.MailTitle, "{氏名}{会社名}{会社名}{会社名}{会社名}");
+  RecordingWindow w = Run(1);
+  EXPECT_EQ(w.lines[1], "[2]行の[yamada@example.jp]にメール送信しました。");
+  EXPECT_EQ(w.lines[6], "[7]行のタイトルが長すぎます。スキップします。");
+  std::vector<EchoRecord> calls = Calls();
+  ASSERT_EQ(calls.size(), 1u);
+  const std::string& m = calls[0].upload;
+  size_t subject = m.find("\r\nSubject: =?UTF-8?Q?");
+  ASSERT_NE(subject, std::string::npos);
+  size_t mime = m.find("\r\nMIME-Version: 1.0\r\n");
+  std::string field = m.substr(subject + 2, mime - subject - 2);
+  EXPECT_NE(field.find("?=\r\n =?UTF-8?Q?"), std::string::npos) << field;
+  // The title is in the log whole, and the rerun recognises it.
+  EXPECT_NE(Log().find(longName), std::string::npos);
+  RecordingWindow rerun = Run(1);
+  EXPECT_EQ(rerun.lines[1], "[2]行はメール送信済です。スキップします。");
+}
+
+TEST_F(SendRunTest, CellsCannotBreakTheHeaderOrTheArguments) {
+  GridDoubleSetCell("D1", "n");
+  GridDoubleSetCell("D2", "x\r\nBcc: evil@example.net");
+  GridDoubleSetCell("C2", "a{n}@example.jp");
+  GridDoubleSetCell("C7", "ito@example.jp\r\nBcc: evil@example.net");
+  RecordingWindow w = Run(1);
+  EXPECT_EQ(w.lines[1], "[2]行の差し込み値に改行が含まれ、メールのヘッダーが壊れます。スキップします。");
+  EXPECT_EQ(w.lines[6], "[7]行のメールアドレスに誤りがあります。スキップします。");
+  EXPECT_TRUE(Calls().empty());
+
+  // A test address or sender address that could end an argument is refused too.
+  for (const char* bad : {"t@example.com -x", "t@example.com\"", "<t@example.com>"}) {
+    SetUp();
+    Set(SendSettings.TestAddress, bad);
+    RecordingWindow t = Run(0);
+    EXPECT_EQ(t.lines[1], "[2]行のメールアドレスに誤りがあります。スキップします。") << bad;
+    EXPECT_TRUE(Calls().empty()) << bad;
+  }
+}
+
+TEST_F(SendRunTest, MessageThatWouldNotFitIsRefused) {
+  WriteFile(body_, std::string(999900, 'x'));
+  RecordingWindow w = Run(0);
+  EXPECT_EQ(w.lines[1], "[2]行のメールが大きすぎます。スキップします。");
+  EXPECT_EQ(w.lines.back(), "メール送信を終了しました。");
+  EXPECT_TRUE(Calls().empty());
+  // Half-width katakana triple in UTF-8: a body that fits as Shift-JIS may not fit on the wire.
+  WriteFile(body_, std::string(400000, '\xB1'));
+  RecordingWindow k = Run(0);
+  EXPECT_EQ(k.lines[1], "[2]行のメールが大きすぎます。スキップします。");
+  EXPECT_TRUE(Calls().empty());
+}
+
+}  // namespace

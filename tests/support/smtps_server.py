@@ -1,0 +1,177 @@
+#!/usr/bin/python3
+"""A local SMTP server with TLS from the first byte, for delivery tests and the demo.
+
+It listens on 127.0.0.1 only, with a throw-away self-signed certificate made by openssl when it
+starts. Clients must log in (AUTH PLAIN or LOGIN); each accepted message is saved into a folder
+as NNNN.eml (the bytes as received) and NNNN.json (envelope sender, recipients, login).
+
+Fault modes, chosen when the server is made:
+  refuse   {address: reply}   RCPT TO for the address gets this reply, e.g. "550 5.1.1 No such user"
+
+Use it in-process:
+    with SmtpsServer(folder, logins={"sales": "secret"}) as server:
+        ... connect to 127.0.0.1:server.port ...
+        server.messages()
+or as a program, which prints "PORT <n>" once it listens and stops on SIGTERM, SIGINT or when
+its standard input closes:
+    smtps_server.py --folder DIR [--login NAME:PASSWORD] [--any-login] [--refuse ADDRESS[=REPLY]]
+"""
+import argparse
+import json
+import logging
+import os
+import shutil
+import signal
+import socket
+import ssl
+import subprocess
+import sys
+import tempfile
+import threading
+import warnings
+
+from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import AuthResult, LoginPassword
+
+# The whole connection is TLS from its first byte, so AUTH without STARTTLS is what we want;
+# aiosmtpd only counts STARTTLS and would warn on every connection.
+warnings.filterwarnings("ignore", message="Requiring AUTH while not requiring TLS")
+warnings.filterwarnings("ignore", message="Session.login_data is deprecated")
+logging.getLogger("mail.log").setLevel(logging.ERROR)
+
+
+def _free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def _make_tls_context(folder):
+    cert = os.path.join(folder, "cert.pem")
+    key = os.path.join(folder, "key.pem")
+    subprocess.run(
+        ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+         "-subj", "/CN=localhost", "-keyout", key, "-out", cert],
+        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    return context
+
+
+class _Handler:
+    def __init__(self, server):
+        self.server = server
+
+    async def handle_RCPT(self, smtp, session, envelope, address, rcpt_options):
+        reply = self.server.refuse.get(address.lower())
+        if reply:
+            return reply
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+    async def handle_DATA(self, smtp, session, envelope):
+        self.server._save(envelope, getattr(session, "rowcaster_login", None))
+        return "250 Message accepted"
+
+
+class SmtpsServer:
+    def __init__(self, folder, logins=None, any_login=False, refuse=None):
+        """folder: where messages are saved. logins: {name: password} accepted; any_login
+        accepts every login. refuse: {address: reply} for RCPT TO."""
+        self.folder = folder
+        self.logins = dict(logins or {})
+        self.any_login = any_login
+        self.refuse = {a.lower(): r for a, r in (refuse or {}).items()}
+        self.port = None
+        self._controller = None
+        self._certificates = None
+        self._lock = threading.Lock()
+        self._count = 0
+        os.makedirs(folder, exist_ok=True)
+
+    def _authenticate(self, server, session, envelope, mechanism, auth_data):
+        if not isinstance(auth_data, LoginPassword):
+            return AuthResult(success=False, handled=False)
+        login = auth_data.login.decode("utf-8", "replace")
+        password = auth_data.password.decode("utf-8", "replace")
+        ok = self.any_login or self.logins.get(login) == password
+        if ok:
+            session.rowcaster_login = login
+        return AuthResult(success=ok, handled=False)
+
+    def _save(self, envelope, login):
+        with self._lock:
+            self._count += 1
+            name = os.path.join(self.folder, "%04d" % self._count)
+        data = envelope.original_content or envelope.content
+        with open(name + ".eml", "wb") as f:
+            f.write(data)
+        with open(name + ".json", "w", encoding="utf-8") as f:
+            json.dump({"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
+                       "login": login}, f, ensure_ascii=False)
+
+    def start(self):
+        self._certificates = tempfile.mkdtemp(prefix="rowcaster-smtps-")
+        context = _make_tls_context(self._certificates)
+        self.port = _free_port()
+        self._controller = Controller(
+            _Handler(self), hostname="127.0.0.1", port=self.port, ssl_context=context,
+            authenticator=self._authenticate, auth_required=True, auth_require_tls=False)
+        self._controller.start()
+        return self
+
+    def stop(self):
+        if self._controller is not None:
+            self._controller.stop()
+            self._controller = None
+        if self._certificates:
+            shutil.rmtree(self._certificates, ignore_errors=True)
+            self._certificates = None
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def messages(self):
+        """Every saved message, oldest first: dicts with mail_from, rcpt_tos, login, data."""
+        found = []
+        for entry in sorted(os.listdir(self.folder)):
+            if entry.endswith(".json"):
+                base = os.path.join(self.folder, entry[:-5])
+                with open(base + ".json", encoding="utf-8") as f:
+                    record = json.load(f)
+                with open(base + ".eml", "rb") as f:
+                    record["data"] = f.read()
+                found.append(record)
+        return found
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--folder", required=True)
+    parser.add_argument("--login", action="append", default=[], help="NAME:PASSWORD")
+    parser.add_argument("--any-login", action="store_true")
+    parser.add_argument("--refuse", action="append", default=[], help="ADDRESS[=REPLY]")
+    args = parser.parse_args()
+    logins = dict(item.split(":", 1) for item in args.login)
+    refuse = {}
+    for item in args.refuse:
+        address, _, reply = item.partition("=")
+        refuse[address] = reply or "550 5.1.1 Mailbox unavailable"
+    server = SmtpsServer(args.folder, logins=logins, any_login=args.any_login, refuse=refuse)
+    server.start()
+    done = threading.Event()
+    for sig in (signal.SIGTERM, signal.SIGINT):
+        signal.signal(sig, lambda *_: done.set())
+    threading.Thread(target=lambda: (sys.stdin.read(), done.set()), daemon=True).start()
+    print("PORT %d" % server.port, flush=True)
+    try:
+        done.wait()
+    finally:
+        server.stop()
+
+
+if __name__ == "__main__":
+    main()
