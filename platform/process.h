@@ -9,9 +9,20 @@ namespace platform {
 // What RunAndWait returns when the program cannot be started at all.
 constexpr int kProcessNotStarted = INT_MIN;
 
+// What RunAndWait returns for a program it ended because it outlived the time limit.
+constexpr int kProcessTimedOut = INT_MIN + 1;
+
+// A tool that hangs must not hold its caller for ever: after this long it is ended.
+constexpr int kDefaultProcessTimeLimitMs = 10 * 60 * 1000;
+
+// The time limit of RunAndWait in milliseconds; 0 or less puts the default back.
+void SetProcessTimeLimit(int milliseconds);
+int ProcessTimeLimit();
+
 // Runs the program arguments[0] with the given arguments (Shift-JIS texts, passed one by one,
-// never through a shell), hidden and with no input or output of its own, and waits for it
-// without a time limit. Returns its exit code, or kProcessNotStarted.
+// never through a shell), hidden and with no input or output of its own, and waits for it.
+// Returns its exit code, kProcessNotStarted, or kProcessTimedOut when it ran past the time
+// limit and was ended (with what it started).
 int RunAndWait(const std::vector<std::string>& arguments);
 
 // The Windows command line for an argument list, quoted by the rules of the Microsoft C

@@ -1,9 +1,14 @@
 #include "platform/process.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "platform/codepage.h"
@@ -11,6 +16,58 @@
 extern char** environ;
 
 namespace platform {
+namespace {
+
+std::atomic<int> gTimeLimitMs{kDefaultProcessTimeLimitMs};
+
+long long NowMs() {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// Waits for the child until the deadline. True when it has ended (status filled in).
+bool WaitUntil(pid_t pid, long long deadline, int* status) {
+#ifdef SYS_pidfd_open
+  // A descriptor that becomes readable when the child ends: no polling.
+  int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+  if (fd >= 0) {
+    for (;;) {
+      long long left = deadline - NowMs();
+      struct pollfd p = {fd, POLLIN, 0};
+      int ready = poll(&p, 1, left > 0 ? static_cast<int>(left < 60000 ? left : 60000) : 0);
+      if (ready > 0) break;
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready < 0) break;  // reap below, by polling
+      if (NowMs() >= deadline) {
+        close(fd);
+        return false;
+      }
+    }
+    close(fd);
+  }
+#endif
+  // Without pidfd (or once it has reported the end): reap, stepping up to 20 ms apart.
+  for (int step = 1;; step = step < 20 ? step * 2 : 20) {
+    pid_t done = waitpid(pid, status, WNOHANG);
+    if (done == pid) return true;
+    if (done < 0 && errno != EINTR) {
+      *status = -1;
+      return true;
+    }
+    if (NowMs() >= deadline) return false;
+    struct timespec pause = {0, step * 1000000L};
+    nanosleep(&pause, nullptr);
+  }
+}
+
+}  // namespace
+
+void SetProcessTimeLimit(int milliseconds) {
+  gTimeLimitMs = milliseconds > 0 ? milliseconds : kDefaultProcessTimeLimitMs;
+}
+
+int ProcessTimeLimit() { return gTimeLimitMs; }
 
 int RunAndWait(const std::vector<std::string>& arguments) {
   if (arguments.empty() || arguments[0].empty()) return kProcessNotStarted;
@@ -40,11 +97,17 @@ int RunAndWait(const std::vector<std::string>& arguments) {
   if (error != 0) return kProcessNotStarted;
 
   int status = 0;
-  pid_t done;
-  do {
-    done = waitpid(pid, &status, 0);
-  } while (done < 0 && errno == EINTR);
-  if (done != pid) return kProcessNotStarted;
+  if (!WaitUntil(pid, NowMs() + gTimeLimitMs, &status)) {
+    // Past the limit: end the program and whatever it started (its own process group).
+    kill(-pid, SIGKILL);
+    kill(pid, SIGKILL);
+    pid_t done;
+    do {
+      done = waitpid(pid, &status, 0);
+    } while (done < 0 && errno == EINTR);
+    return kProcessTimedOut;
+  }
+  if (status == -1) return kProcessNotStarted;
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return kProcessNotStarted;

@@ -2,9 +2,20 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "platform/codepage.h"
 
 namespace platform {
+namespace {
+std::atomic<int> gTimeLimitMs{kDefaultProcessTimeLimitMs};
+}  // namespace
+
+void SetProcessTimeLimit(int milliseconds) {
+  gTimeLimitMs = milliseconds > 0 ? milliseconds : kDefaultProcessTimeLimitMs;
+}
+
+int ProcessTimeLimit() { return gTimeLimitMs; }
 
 int RunAndWait(const std::vector<std::string>& arguments) {
   std::string line;
@@ -23,8 +34,18 @@ int RunAndWait(const std::vector<std::string>& arguments) {
   if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
                       &startup, &process))
     return kProcessNotStarted;
-  WaitForInputIdle(process.hProcess, INFINITE);
-  WaitForSingleObject(process.hProcess, INFINITE);
+  // One limit for both waits: a tool that never gets idle or never ends is ended.
+  ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(gTimeLimitMs.load());
+  WaitForInputIdle(process.hProcess, static_cast<DWORD>(gTimeLimitMs.load()));
+  ULONGLONG now = GetTickCount64();
+  DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+  if (WaitForSingleObject(process.hProcess, left) == WAIT_TIMEOUT) {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return kProcessTimedOut;
+  }
   DWORD code = 0;
   int result = GetExitCodeProcess(process.hProcess, &code) ? static_cast<int>(code) : kProcessNotStarted;
   CloseHandle(process.hProcess);
