@@ -1,0 +1,89 @@
+// RunAndWait's time limit: a program that outlives it is ended together with what it started,
+// and the caller gets kProcessTimedOut soon after the limit; programs within it are untouched.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "platform/process.h"
+
+#ifndef _WIN32
+#include <csignal>
+#include <cerrno>
+#include <unistd.h>
+#endif
+
+namespace {
+
+#ifndef _WIN32
+std::string Scratch(const char* name) {
+  return std::string("/tmp/rowcaster-limit-") + std::to_string(getpid()) + "-" + name;
+}
+
+long ReadPid(const std::string& path) {
+  // The child writes it at once; allow it a moment.
+  for (int i = 0; i < 200; ++i) {
+    std::ifstream in(path);
+    long pid = 0;
+    if (in >> pid && pid > 0) return pid;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return 0;
+}
+
+bool Alive(long pid) { return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
+
+struct LimitGuard {
+  explicit LimitGuard(int ms) { platform::SetProcessTimeLimit(ms); }
+  ~LimitGuard() { platform::SetProcessTimeLimit(0); }
+};
+
+TEST(RunAndWaitLimit, AHangingToolAndItsChildrenAreEndedAtTheLimit) {
+  std::string pidFile = Scratch("grandchild");
+  std::remove(pidFile.c_str());
+  LimitGuard limit(400);
+  auto start = std::chrono::steady_clock::now();
+  // The tool starts a child of its own and waits for it, as a tool stuck in a pipe would.
+  int code = platform::RunAndWait({"/bin/sh", "-c", "sleep 60 & echo $! > " + pidFile + "; wait"});
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(code, platform::kProcessTimedOut);
+  EXPECT_GE(seconds, 0.35);
+  EXPECT_LT(seconds, 5.0);
+  long grandchild = ReadPid(pidFile);
+  ASSERT_GT(grandchild, 0);
+  // The kill reaches the whole group; the orphan is reaped by init shortly after.
+  bool gone = false;
+  for (int i = 0; i < 200 && !gone; ++i) {
+    gone = !Alive(grandchild);
+    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(gone) << "the tool's child outlived the limit";
+  std::remove(pidFile.c_str());
+}
+
+TEST(RunAndWaitLimit, ProgramsWithinTheLimitKeepTheirExitCode) {
+  LimitGuard limit(5000);
+  struct Case { std::vector<std::string> args; int code; } cases[] = {
+      {{"/bin/sh", "-c", "exit 0"}, 0},
+      {{"/bin/sh", "-c", "sleep 0.2; exit 7"}, 7},
+      {{"/bin/sh", "-c", "kill -9 $$"}, 128 + 9},
+      {{"/no/such/tool"}, platform::kProcessNotStarted},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::RunAndWait(c.args), c.code) << c.args.back();
+}
+
+TEST(RunAndWaitLimit, TheDefaultIsMinutes) {
+  platform::SetProcessTimeLimit(0);
+  EXPECT_EQ(platform::ProcessTimeLimit(), platform::kDefaultProcessTimeLimitMs);
+  EXPECT_GE(platform::ProcessTimeLimit(), 60 * 1000);
+  platform::SetProcessTimeLimit(1234);
+  EXPECT_EQ(platform::ProcessTimeLimit(), 1234);
+  platform::SetProcessTimeLimit(-5);
+  EXPECT_EQ(platform::ProcessTimeLimit(), platform::kDefaultProcessTimeLimitMs);
+}
+#endif
+
+}  // namespace
