@@ -90,3 +90,21 @@ put("fuzz_csv", "utf8", text.encode("utf-8"))
 put("fuzz_csv", "utf8bom", b"\xef\xbb\xbf" + text.encode("utf-8"))
 put("fuzz_csv", "utf16le", b"\xff\xfe" + text.encode("utf-16-le"))
 put("fuzz_csv", "utf16be", b"\xfe\xff" + text.encode("utf-16-be"))
+
+# The engine.
+put("fuzz_load_body", "utf8_txt", b"\x00" + "{会社名}\r\n{氏名} 様\r\n".encode("utf-8"))
+put("fuzz_load_body", "bom_txt", b"\x00\xef\xbb\xbf" + "本文です".encode("utf-8"))
+put("fuzz_load_body", "sjis_txt", b"\x00" + sj("本文です。ソ表\r\n"))
+put("fuzz_load_body", "utf8_html", b"\x01" + '<meta charset=UTF-8><p>{氏名}様</p>'.encode("utf-8"))
+put("fuzz_load_body", "sjis_html", b"\x02" + sj('<meta charset="Shift_JIS"><p>{氏名}様</p>'))
+put("fuzz_load_body", "short", b"\x80" + "途中まで".encode("utf-8"))
+for i, title in enumerate(["Hi there?_", "{会社名} {氏名}様 ご案内", "ｱｲｳｴｵ" * 60, "株式会社" + "ゾ" * 120]):
+    put("fuzz_header_word", "title%d" % i, sj(title))
+put("fuzz_merge", "letter", SEP.join([
+    sj("{会社名}\r\n{氏名} 様 {メール} {{氏名}} {未知}"), sj("会社名"), sj("{氏名}商事"), sj("氏名"),
+    sj('  "山田"  '), sj("メール"), b"a@example.jp", b"", b"", b"", b"", b"", b"", b"\x01"]))
+put("fuzz_merge", "tight", SEP.join([b"{A}{A}{A}", b"A", b"x" * 200, b"B", b"{A}", b"", b"", b"", b"", b"", b"", b"", b"", b"\x00"]))
+line = lambda row, title, addr: sj("2026/12/10 10:00:00 行番号[%04d] タイトル[" % row) + title + sj("] 送信先アドレス[") + addr + b"]\r\n"
+log = line(2, sj("ご案内"), b"a@example.jp") + line(3, sj("ゾ]の件"), b"b@example.jp") + line(12345, b"", b"")
+put("fuzz_send_log", "log", SEP.join([log, sj("ゾ]の件"), b"b@example.jp", line(4, sj("追記"), b"c@example.jp")[:30]]))
+put("fuzz_send_log", "tricky", SEP.join([line(5, sj("] 送信先アドレス[x"), b"d@example.jp"), sj("] 送信先アドレス[x"), b"d@example.jp", b"\n"]))
