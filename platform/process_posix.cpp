@@ -7,6 +7,9 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/syscall.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -61,6 +64,71 @@ bool WaitUntil(pid_t pid, long long deadline, int* status) {
   }
 }
 
+#ifdef __linux__
+// Hidden: no terminal input or output. Its own process group, so a Ctrl+C meant for the
+// caller does not cut a delivery short. And it dies with its caller: a tool left running by a
+// killed run would finish a delivery that no log line records, and the next run would send
+// that row again. (The signal follows the thread that started the tool, which waits for it.)
+// -1 when the program could not be started; an exec failure comes back through a pipe.
+pid_t StartHidden(std::vector<char*>& argv) {
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return -1;
+  pid_t parent = getpid();
+  pid_t pid = fork();
+  if (pid < 0) {
+    close(report[0]);
+    close(report[1]);
+    return -1;
+  }
+  if (pid == 0) {
+    // Only calls that are safe between fork and exec from here on.
+    setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    int in = open("/dev/null", O_RDONLY);
+    int out = open("/dev/null", O_WRONLY);
+    if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(out, 2) < 0) _exit(127);
+    execve(argv[0], argv.data(), environ);
+    int error = errno;
+    ssize_t ignored = write(report[1], &error, sizeof error);
+    (void)ignored;
+    _exit(127);
+  }
+  close(report[1]);
+  int error = 0;
+  ssize_t n;
+  do {
+    n = read(report[0], &error, sizeof error);
+  } while (n < 0 && errno == EINTR);
+  close(report[0]);
+  if (n > 0) {
+    int status;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return -1;
+  }
+  return pid;
+}
+#else
+// Hidden and in its own process group, as above (without the death signal, which is Linux's).
+pid_t StartHidden(std::vector<char*>& argv) {
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  pid_t pid = -1;
+  int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  return error == 0 ? pid : -1;
+}
+#endif
+
 }  // namespace
 
 void SetProcessTimeLimit(int milliseconds) {
@@ -78,23 +146,8 @@ int RunAndWait(const std::vector<std::string>& arguments) {
   for (std::string& a : native) argv.push_back(&a[0]);
   argv.push_back(nullptr);
 
-  // Hidden: no terminal input or output. Its own process group, so a Ctrl+C meant for the
-  // caller does not cut a delivery short.
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-
-  pid_t pid = -1;
-  int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (error != 0) return kProcessNotStarted;
+  pid_t pid = StartHidden(argv);
+  if (pid < 0) return kProcessNotStarted;
 
   int status = 0;
   if (!WaitUntil(pid, NowMs() + gTimeLimitMs, &status)) {

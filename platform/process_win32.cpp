@@ -31,25 +31,47 @@ int RunAndWait(const std::vector<std::string>& arguments) {
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process;
   ZeroMemory(&process, sizeof process);
-  if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                      &startup, &process))
+  // The tool lives in a job that ends it when its last handle closes: with this call, or when
+  // the caller dies, so a killed run leaves no tool to finish a delivery that is never logged.
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (job) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+    ZeroMemory(&limits, sizeof limits);
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+      CloseHandle(job);
+      job = nullptr;
+    }
+  }
+  if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr,
+                      nullptr, &startup, &process)) {
+    if (job) CloseHandle(job);
     return kProcessNotStarted;
+  }
+  if (job && !AssignProcessToJobObject(job, process.hProcess)) {
+    CloseHandle(job);  // a job the caller's own job does not allow: run without one
+    job = nullptr;
+  }
+  ResumeThread(process.hThread);
   // One limit for both waits: a tool that never gets idle or never ends is ended.
   ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(gTimeLimitMs.load());
   WaitForInputIdle(process.hProcess, static_cast<DWORD>(gTimeLimitMs.load()));
   ULONGLONG now = GetTickCount64();
   DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
   if (WaitForSingleObject(process.hProcess, left) == WAIT_TIMEOUT) {
-    TerminateProcess(process.hProcess, 1);
+    if (job) TerminateJobObject(job, 1);
+    else TerminateProcess(process.hProcess, 1);
     WaitForSingleObject(process.hProcess, 5000);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
+    if (job) CloseHandle(job);
     return kProcessTimedOut;
   }
   DWORD code = 0;
   int result = GetExitCodeProcess(process.hProcess, &code) ? static_cast<int>(code) : kProcessNotStarted;
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
+  if (job) CloseHandle(job);
   return result;
 }
 

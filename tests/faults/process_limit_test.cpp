@@ -13,6 +13,7 @@
 #ifndef _WIN32
 #include <csignal>
 #include <cerrno>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -74,6 +75,35 @@ TEST(RunAndWaitLimit, ProgramsWithinTheLimitKeepTheirExitCode) {
   };
   for (const auto& c : cases) EXPECT_EQ(platform::RunAndWait(c.args), c.code) << c.args.back();
 }
+
+#ifdef __linux__
+// A run killed while its tool works must not leave the tool to finish a delivery that no log
+// line will record: the tool ends with the process that started it.
+TEST(RunAndWaitLimit, TheToolDiesWithItsCaller) {
+  std::string pidFile = Scratch("tool");
+  std::remove(pidFile.c_str());
+  pid_t caller = fork();
+  ASSERT_GE(caller, 0);
+  if (caller == 0) {
+    platform::RunAndWait({"/bin/sh", "-c", "echo $$ > " + pidFile + "; exec sleep 60"});
+    _exit(0);
+  }
+  long tool = ReadPid(pidFile);
+  ASSERT_GT(tool, 0);
+  ASSERT_TRUE(Alive(tool));
+  kill(caller, SIGKILL);
+  int status;
+  waitpid(caller, &status, 0);
+  bool gone = false;
+  for (int i = 0; i < 300 && !gone; ++i) {
+    gone = !Alive(tool);
+    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(gone) << "the tool outlived the killed caller";
+  if (!gone) kill(static_cast<pid_t>(tool), SIGKILL);
+  std::remove(pidFile.c_str());
+}
+#endif
 
 TEST(RunAndWaitLimit, TheDefaultIsMinutes) {
   platform::SetProcessTimeLimit(0);
