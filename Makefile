@@ -5,7 +5,7 @@ BUILD := build
 
 .PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean bench-gridbridge
 .PHONY: bench-engine
-.PHONY: fuzz
+.PHONY: fuzz long-run
 
 all: build
 
@@ -54,6 +54,10 @@ fuzz: deps
 bench-gridbridge: $(BUILD)/linux/CMakeCache.txt
 	cmake --build $(BUILD)/linux -j 2 --target gridbridge_bench
 	/usr/bin/python3 bench/gridbridge/run_bench.py $(BUILD)/linux
+
+# 5,000 rows through the runner, curl and the local SMTPS server; prints memory and arrivals.
+long-run: build-linux
+	ROWCASTER_SEND=$(BUILD)/linux/bin/rowcaster-send /usr/bin/python3 tests/faults/long_run.py
 
 clean:
 	rm -rf $(BUILD)
