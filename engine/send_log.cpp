@@ -214,17 +214,19 @@ bool IsAlreadySentByFullScan(const char* givenTitle, const char* givenAddress) {
   const char* address = loggedAddress.c_str();
   FILE* file = platform::OpenStreamShared(FileLocations.LogPath, "rb");
   if (!file) return false;
+  // Lines are taken as bytes, zero bytes included (a log damaged by a crash may hold a run of
+  // them before the next line), exactly as the look-up that keeps what it read takes them.
   bool found = false;
   std::string line;
   char chunk[1024];
-  while (!found && std::fgets(chunk, sizeof chunk, file)) {
-    line += chunk;
-    // fgets stops at a zero byte too: take the line as far as it was read, as one piece.
-    if (line.empty() || line.back() != '\n') {
-      if (!std::feof(file) && std::strlen(chunk) == sizeof chunk - 1) continue;
+  size_t got;
+  while (!found && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    for (size_t i = 0; i < got && !found; ++i) {
+      line += chunk[i];
+      if (chunk[i] != '\n') continue;
+      found = LineMatches(line, title, address);
+      line.clear();
     }
-    found = LineMatches(line, title, address);
-    line.clear();
   }
   if (!found && !line.empty()) found = LineMatches(line, title, address);
   std::fclose(file);
