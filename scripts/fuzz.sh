@@ -32,6 +32,7 @@ for t in $targets; do
     *) maxlen=65536 ;;
   esac
   echo "=== $t ($seconds s)"
+  started=$SECONDS
   # -fork would fan out; one process on one core keeps the machine usable for others.
   # A copy runs, so that a rebuild meanwhile does not touch the program in use.
   mkdir -p $build/run && cp "$build/bin/$t" "$build/run/$t"
@@ -39,6 +40,7 @@ for t in $targets; do
     "$build/run/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=$maxlen \
     -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" $seeds >"$log" 2>&1
   rc=$?
+  took=$((SECONDS - started))
   runs=$(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}')
   [ -n "$runs" ] || runs=$(grep -oE 'Done [0-9]+ runs' "$log" | awk '{print $2}')
   after=$(ls "$findings" | wc -l)
@@ -47,7 +49,7 @@ for t in $targets; do
     status=1
     grep -E 'ERROR|property broken|SUMMARY|Test unit written' "$log" | head -n 8
   fi
-  line="$t: ${runs:-0} executions in $seconds s, $new new finding(s), corpus $(ls "$corpus" | wc -l) inputs, exit $rc"
+  line="$t: ${runs:-0} executions in $took s, $new new finding(s), corpus $(ls "$corpus" | wc -l) inputs, exit $rc"
   echo "$line"
   summary+=("$line")
   echo "$(date -u +%FT%TZ) $line" >>$build/history.txt
