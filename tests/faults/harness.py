@@ -95,9 +95,11 @@ class Workspace:
         done = subprocess.run([RUNNER, *args], env=self.env(**env_args), capture_output=True, timeout=timeout)
         return done.returncode, done.stdout.decode("utf-8").splitlines()
 
-    def start(self, *args, **env_args):
-        """Starts the runner without waiting (its own process group)."""
-        return subprocess.Popen([RUNNER, *args], env=self.env(**env_args), stdout=subprocess.PIPE,
+    def start(self, *args, output=None, **env_args):
+        """Starts the runner without waiting (its own process group). Its status lines go to
+        the file `output` when given (a long run fills any pipe), else to a pipe."""
+        return subprocess.Popen([RUNNER, *args], env=self.env(**env_args),
+                                stdout=output if output is not None else subprocess.PIPE,
                                 stderr=subprocess.DEVNULL, start_new_session=True)
 
     def log_bytes(self):
@@ -145,3 +147,4 @@ def kill_group(process):
     process.wait(timeout=30)
     if process.stdout:
         process.stdout.close()
+

@@ -44,8 +44,10 @@ def main():
         space.write_workbook(harness.recipient_rows(FIRST, FIRST + ROWS - 1))
         server.start()
         space.write_settings(server.port, EndRow=str(FIRST + ROWS - 1))
+        output_path = os.path.join(space.root, "status.txt")
+        output = open(output_path, "wb")
         started = time.monotonic()
-        process = space.start()
+        process = space.start(output=output)
         samples = []  # (seconds, rows logged so far, VmRSS kB)
         deadline = started + 1800
         while process.poll() is None and time.monotonic() < deadline:
@@ -57,8 +59,9 @@ def main():
             failures.append("the run did not end within 30 minutes")
             harness.kill_group(process)
         status = process.wait()
-        output = process.stdout.read().decode("utf-8").splitlines()
-        process.stdout.close()
+        output.close()
+        with open(output_path, "rb") as f:
+            output = f.read().decode("utf-8").splitlines()
         took = time.monotonic() - started
 
         if status != 0:
