@@ -10,6 +10,10 @@
 
 #include "platform/process.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #ifndef _WIN32
 #include <csignal>
 #include <cerrno>
@@ -18,6 +22,26 @@
 #endif
 
 namespace {
+
+struct LimitGuard {
+  explicit LimitGuard(int ms) { platform::SetProcessTimeLimit(ms); }
+  ~LimitGuard() { platform::SetProcessTimeLimit(0); }
+};
+
+// A tool that sleeps for a minute, built beside the test programs.
+TEST(RunAndWaitLimit, AToolThatNeverEndsIsEndedAtTheLimit) {
+  LimitGuard limit(500);
+  auto start = std::chrono::steady_clock::now();
+#ifdef _WIN32
+  int code = platform::RunAndWait({"hang_tool.exe"});
+#else
+  int code = platform::RunAndWait({"./hang_tool"});
+#endif
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(code, platform::kProcessTimedOut);
+  EXPECT_GE(seconds, 0.45);
+  EXPECT_LT(seconds, 15.0);
+}
 
 #ifndef _WIN32
 std::string Scratch(const char* name) {
@@ -36,11 +60,6 @@ long ReadPid(const std::string& path) {
 }
 
 bool Alive(long pid) { return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
-
-struct LimitGuard {
-  explicit LimitGuard(int ms) { platform::SetProcessTimeLimit(ms); }
-  ~LimitGuard() { platform::SetProcessTimeLimit(0); }
-};
 
 TEST(RunAndWaitLimit, AHangingToolAndItsChildrenAreEndedAtTheLimit) {
   std::string pidFile = Scratch("grandchild");
