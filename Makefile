@@ -3,8 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BUILD := build
 
-.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean bench-gridbridge
-.PHONY: bench-engine
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean bench-engine bench-gridbridge
 .PHONY: fuzz long-run
 
 all: build
@@ -51,7 +50,7 @@ fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz.sh
 
 # GridBridge against openpyxl, xlsx2csv and the inflate floor; prints the figures.
-bench-gridbridge: $(BUILD)/linux/CMakeCache.txt
+bench-gridbridge: build-linux
 	cmake --build $(BUILD)/linux -j 2 --target gridbridge_bench
 	/usr/bin/python3 bench/gridbridge/run_bench.py $(BUILD)/linux
 

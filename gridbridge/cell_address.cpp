@@ -1,6 +1,5 @@
 #include "gridbridge/cell_address.h"
 
-#include "gridbridge/sheet_table.h"
 
 namespace gridbridge {
 

@@ -1,5 +1,8 @@
 #include "gridbridge/cell_text.h"
 
+#include <cstdint>
+#include <vector>
+
 
 #include "engine/sjis_text.h"
 #include "gridbridge/sheet_table.h"
@@ -17,27 +20,74 @@ size_t SjisPrefixLength(const char* text, size_t len, size_t max) {
   return i;
 }
 
-void Utf8ToCellValue(const char* text, size_t len, std::string* out) {
-  // Every character gives at least one byte of Shift-JIS and takes at most four of UTF-8, so
-  // only the first 4 * 255 bytes (cut back to a character start) can reach the value.
-  const size_t kMaxSource = 4 * kMaxValueBytes;
-  if (len > kMaxSource) {
-    len = kMaxSource;
-    while (len > 0 && (static_cast<unsigned char>(text[len]) & 0xC0) == 0x80) --len;
-  }
-  bool ascii = true;
-  for (size_t i = 0; i < len; ++i) {
-    if (static_cast<unsigned char>(text[i]) >= 0x80 || text[i] == '\0') {
-      ascii = false;
-      break;
+namespace {
+
+// The code page 932 form of one character of the Basic Multilingual Plane: 0 for none, a byte,
+// or lead << 8 | trail. Each character is converted by the platform once, when first met, and
+// then remembered: a sheet uses a few thousand distinct characters, but hundreds of thousands
+// of cells. (0xFFFF, "not yet known", is no Shift-JIS code: 0xFF is never a lead byte.)
+constexpr uint16_t kNotYetKnown = 0xFFFF;
+
+uint16_t Cp932Of(unsigned code) {
+  thread_local std::vector<uint16_t> known;
+  if (known.empty()) known.assign(0x10000, kNotYetKnown);
+  uint16_t& slot = known[code];
+  if (slot == kNotYetKnown) {
+    char utf8[3];
+    size_t n;
+    if (code < 0x800) {
+      utf8[0] = static_cast<char>(0xC0 | (code >> 6));
+      utf8[1] = static_cast<char>(0x80 | (code & 0x3F));
+      n = 2;
+    } else {
+      utf8[0] = static_cast<char>(0xE0 | (code >> 12));
+      utf8[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      utf8[2] = static_cast<char>(0x80 | (code & 0x3F));
+      n = 3;
     }
+    std::string sjis = platform::Utf8ToCp932(utf8, n);
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(sjis.data());
+    if (sjis.size() == 1 && p[0] != '?') slot = p[0];
+    else if (sjis.size() == 2) slot = static_cast<uint16_t>(p[0] << 8 | p[1]);
+    else slot = 0;
   }
-  if (ascii) {
-    out->assign(text, len < kMaxValueBytes ? len : kMaxValueBytes);
-    return;
+  return slot;
+}
+
+}  // namespace
+
+void Utf8ToCellValue(const char* text, size_t len, std::string* out) {
+  char value[kMaxValueBytes];
+  size_t used = 0;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  size_t i = 0;
+  while (i < len && used < kMaxValueBytes) {
+    unsigned c = p[i];
+    if (c == 0) break;
+    if (c < 0x80) {
+      value[used++] = static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    size_t n = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+    unsigned code = n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
+    bool whole = n > 1 && i + n <= len;
+    for (size_t k = 1; whole && k < n; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) whole = false;
+      code = (code << 6) | (p[i + k] & 0x3F);
+    }
+    // A broken sequence loses one byte; a character outside the BMP has no 932 form.
+    bool valid = whole && n < 4 && code >= (n == 2 ? 0x80u : 0x800u) && (code < 0xD800 || code > 0xDFFF);
+    uint16_t sjis = valid ? Cp932Of(code) : 0;
+    i += whole ? n : 1;
+    if (sjis == 0) sjis = '?';
+    if (sjis > 0xFF) {
+      if (used + 2 > kMaxValueBytes) break;  // never half a character
+      value[used++] = static_cast<char>(sjis >> 8);
+    }
+    value[used++] = static_cast<char>(sjis & 0xFF);
   }
-  *out = platform::Utf8ToCp932(text, len);
-  out->resize(SjisPrefixLength(out->data(), out->size(), kMaxValueBytes));
+  out->assign(value, used);
 }
 
 namespace {

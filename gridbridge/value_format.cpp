@@ -10,11 +10,12 @@ NumberKind ClassifyNumberFormat(int id, const char* code) {
   if (!code) {
     if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || (id >= 34 && id <= 36) || (id >= 50 && id <= 58))
       return NumberKind::kDate;
-    if ((id >= 18 && id <= 21) || id == 32 || id == 33 || (id >= 45 && id <= 47)) return NumberKind::kTime;
+    if (id == 46) return NumberKind::kElapsed;  // [h]:mm:ss
+    if ((id >= 18 && id <= 21) || id == 32 || id == 33 || id == 45 || id == 47) return NumberKind::kTime;
     if (id == 22) return NumberKind::kDateTime;
     return NumberKind::kGeneral;
   }
-  bool date = false, time = false, month = false;
+  bool date = false, time = false, month = false, elapsedHours = false;
   for (const char* p = code; *p && *p != ';'; ++p) {
     char c = *p;
     if (c == '"') {
@@ -30,6 +31,7 @@ NumberKind ClassifyNumberFormat(int id, const char* code) {
       for (; *q && *q != ']'; ++q)
         if (*q != first && *q != first - 'a' + 'A') elapsed = false;
       if (elapsed) time = true;
+      if (elapsed && first == 'h') elapsedHours = true;
       if (!*q) break;
       p = q;
       continue;
@@ -44,6 +46,7 @@ NumberKind ClassifyNumberFormat(int id, const char* code) {
     else if (c == 'm') month = true;
   }
   if (month && !time) date = true;
+  if (elapsedHours && !date) return NumberKind::kElapsed;
   if (date && time) return NumberKind::kDateTime;
   if (date) return NumberKind::kDate;
   if (time) return NumberKind::kTime;
@@ -94,13 +97,35 @@ void CivilFromDays(long long z, int* year, int* month, int* day) {
   *day = static_cast<int>(d);
 }
 
+// Writes value as exactly width decimal digits (years stay within 1900..9999 here).
+char* Digits(char* out, int value, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  return out + width;
+}
+
 size_t WriteDateTime(NumberKind kind, int y, int mo, int d, long seconds, char* out) {
   int h = static_cast<int>(seconds / 3600), mi = static_cast<int>(seconds / 60 % 60), s = static_cast<int>(seconds % 60);
-  int n = 0;
-  if (kind == NumberKind::kDate) n = std::snprintf(out, 32, "%04d/%02d/%02d", y, mo, d);
-  else if (kind == NumberKind::kTime) n = std::snprintf(out, 32, "%02d:%02d:%02d", h, mi, s);
-  else n = std::snprintf(out, 32, "%04d/%02d/%02d %02d:%02d:%02d", y, mo, d, h, mi, s);
-  return n > 0 ? static_cast<size_t>(n) : 0;
+  char* p = out;
+  if (kind != NumberKind::kTime) {
+    p = Digits(p, y, 4);
+    *p++ = '/';
+    p = Digits(p, mo, 2);
+    *p++ = '/';
+    p = Digits(p, d, 2);
+    if (kind == NumberKind::kDateTime) *p++ = ' ';
+  }
+  if (kind != NumberKind::kDate) {
+    p = Digits(p, h, 2);
+    *p++ = ':';
+    p = Digits(p, mi, 2);
+    *p++ = ':';
+    p = Digits(p, s, 2);
+  }
+  *p = '\0';
+  return static_cast<size_t>(p - out);
 }
 
 }  // namespace
@@ -110,6 +135,11 @@ size_t FormatSerial(double serial, NumberKind kind, bool date1904, char* out) {
     return FormatGeneralNumber(serial, out);
   // Whole seconds, rounded; 23:59:59.7 rounds to the next day.
   long long total = static_cast<long long>(std::floor(serial * 86400.0 + 0.5));
+  if (kind == NumberKind::kElapsed) {
+    int n = std::snprintf(out, 32, "%02lld:%02d:%02d", total / 3600, static_cast<int>(total / 60 % 60),
+                          static_cast<int>(total % 60));
+    return n > 0 ? static_cast<size_t>(n) : 0;
+  }
   long long days = total / 86400;
   long seconds = static_cast<long>(total % 86400);
   int y, mo, d;
@@ -123,6 +153,7 @@ size_t FormatSerial(double serial, NumberKind kind, bool date1904, char* out) {
     // Serial 1 is 1900-01-01; past the phantom leap day the count is one ahead.
     CivilFromDays(days - (days < 60 ? 25568 : 25569), &y, &mo, &d);
   }
+  if (y > 9999) return FormatGeneralNumber(serial, out);  // past 9999-12-31 in the 1904 system
   return WriteDateTime(kind, y, mo, d, seconds, out);
 }
 
@@ -147,7 +178,8 @@ bool FormatIsoDateTime(const char* text, size_t len, char* out, size_t* outLen) 
     hasTime = true;
   }
   if (!hasDate && !hasTime) return false;
-  if (mo > 12 || d > 31 || h > 23 || mi > 59 || s > 59) return false;
+  if (hasDate && (y < 0 || mo < 1 || mo > 12 || d < 1 || d > 31)) return false;
+  if (h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59) return false;
   NumberKind kind = hasDate && hasTime && (h || mi || s) ? NumberKind::kDateTime
                     : hasDate                           ? NumberKind::kDate
                                                         : NumberKind::kTime;

@@ -5,7 +5,8 @@
 
 namespace gridbridge {
 
-enum class NumberKind { kGeneral, kDate, kTime, kDateTime };
+// kElapsed: a duration in a [h] format, whose hours run past 24.
+enum class NumberKind { kGeneral, kDate, kTime, kDateTime, kElapsed };
 
 // The kind of a number format, from its built-in id and, for custom formats, its code
 // (nullptr when the format has none).

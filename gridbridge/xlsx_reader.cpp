@@ -25,6 +25,8 @@ constexpr int kParseFlags = rapidxml::parse_no_data_nodes | rapidxml::parse_vali
 
 // Parts read whole (workbook, relationships, styles) are small; this bounds a hostile one.
 constexpr uint64_t kMaxSmallPart = 64ull * 1024 * 1024;
+// More strings than this are no workbook's but a hostile file's.
+constexpr size_t kMaxSharedStrings = size_t(1) << 25;
 // Rich-text runs past this length cannot reach a 255-byte value.
 constexpr size_t kMaxStringSource = 8 * 1024;
 
@@ -104,9 +106,9 @@ void CollectText(Node* item, std::string* utf8) {
   utf8->clear();
   for (Node* c = item->first_node(); c; c = c->next_sibling()) {
     if (c->type() != rapidxml::node_element) continue;
-    if (Is(c, "t")) {
+    if (IsShortName(c->name(), c->name_size(), 't')) {
       utf8->append(c->value(), c->value_size());
-    } else if (Is(c, "r")) {
+    } else if (IsShortName(c->name(), c->name_size(), 'r')) {
       if (Node* t = Child(c, "t")) utf8->append(t->value(), t->value_size());
     }
     if (utf8->size() > kMaxStringSource) {
@@ -144,6 +146,7 @@ class XlsxReader : public WorkbookReader {
     sharedOffsets_.push_back(static_cast<uint32_t>(sharedPool_.size()));
   }
   size_t SharedPoolSize() const { return sharedPool_.size(); }
+  size_t SharedCount() const { return sharedOffsets_.size() - 1; }
 
  private:
   bool ReadPart(const std::string& name, std::string* text) const;
@@ -265,7 +268,8 @@ class SharedStringHandler : public XmlPieceHandler {
     if (!si) return false;
     CollectText(si, &utf8_);
     Utf8ToCellValue(utf8_.data(), utf8_.size(), &value_);
-    if (reader_->SharedPoolSize() + value_.size() > 0xFFFFFFF0u) return false;
+    if (reader_->SharedPoolSize() + value_.size() > 0xFFFFFFF0u || reader_->SharedCount() >= kMaxSharedStrings)
+      return false;
     reader_->AddSharedString(value_);
     return true;
   }
@@ -332,13 +336,14 @@ class RowHandler : public XmlPieceHandler {
     const char* typeText = t ? t->value() : "n";
     size_t typeLen = t ? t->value_size() : 1;
     auto typeIs = [typeText, typeLen](const char* name) {
-      return std::strlen(name) == typeLen && std::memcmp(typeText, name, typeLen) == 0;
+      // name is a literal; comparing its first byte first skips most of the work
+      return typeText[0] == name[0] && std::strlen(name) == typeLen && std::memcmp(typeText, name, typeLen) == 0;
     };
     Node* v = nullptr;
     Node* is = nullptr;
     for (Node* k = c->first_node(); k; k = k->next_sibling()) {
       if (IsShortName(k->name(), k->name_size(), 'v')) v = k;
-      else if (Is(k, "is")) is = k;
+      else if (k->name_size() >= 2 && k->name()[k->name_size() - 1] == 's' && Is(k, "is")) is = k;
     }
     if (typeIs("inlineStr")) {
       if (!is) return true;

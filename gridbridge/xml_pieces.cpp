@@ -124,7 +124,6 @@ bool ForEachPiece(XmlSource& source, const char* pieceName, const char* containe
     if (lt == std::string::npos) break;
     // Text between tags outside the pieces is of no interest.
     s.pos_ += lt;
-    if (rootClosed) return false;  // nothing but space may follow the root
     if (!s.Have(2)) return false;
     char next = s.buf_[s.pos_ + 1];
     if (next == '?') {
@@ -134,7 +133,7 @@ bool ForEachPiece(XmlSource& source, const char* pieceName, const char* containe
       continue;
     }
     if (next == '!') {
-      if (!s.Have(9)) return false;
+      s.Have(9);  // fewer bytes only near the end: then neither form matches
       const char* close = s.buf_.compare(s.pos_, 4, "<!--") == 0 ? "-->"
                           : s.buf_.compare(s.pos_, 9, "<![CDATA[") == 0 ? "]]>"
                                                                         : ">";
@@ -143,6 +142,7 @@ bool ForEachPiece(XmlSource& source, const char* pieceName, const char* containe
       s.pos_ += end + std::strlen(close);
       continue;
     }
+    if (rootClosed) return false;  // no element may follow the root
     size_t tagEnd = s.TagEnd();
     if (tagEnd == std::string::npos) return false;
     bool closing = next == '/';

@@ -49,13 +49,11 @@ void ExpectCells(const char* what, const CellCase* cases, size_t count) {
   }
 }
 
-TEST_F(GridBridge, XlsxValuesReadAsTheUserSeesThem) {
-  Open("values.xlsx", "顧客一覧");
-  const CellCase cases[] = {
+const CellCase kValueCases[] = {
       // Shared strings, a rich-text string without its phonetic reading, spaces kept.
       {"A1", "会社名"}, {"B1", "氏名"}, {"C1", "メール"}, {"E1", "備考"},
       {"A2", "株式会社山田商事"}, {"B2", "山田 太郎"}, {"C2", "taro@example.jp"},
-      {"E2", "太字 と標準"}, {"F2", "  前後に空白 "},
+      {"E2", "太字 と標準"}, {"F2", "  前後に空白 "}, {"G2", "改\r\n行 _x0041_"},
       // Numbers: integers without a decimal point, others with at most 15 significant digits.
       {"A3", "3000000000"}, {"B3", "1234"}, {"C3", "3.14159265358979"}, {"D3", "0.3"},
       {"E3", "0.333333333333333"}, {"F3", "1E+20"}, {"G3", "-42"}, {"H3", "1.5E-07"},
@@ -67,13 +65,19 @@ TEST_F(GridBridge, XlsxValuesReadAsTheUserSeesThem) {
       {"A4", "2024/03/05"}, {"B4", "2024/03/05 14:07:09"}, {"C4", "09:30:00"}, {"D4", "2024/03/05"},
       {"E4", "45356"}, {"F4", "45356"}, {"G4", "18:00:00"}, {"H4", "2024/03/05 12:00:00"},
       {"I4", "2023/01/01"}, {"J4", "5"}, {"K4", "1900/02/28 00:00:00"}, {"L4", "1900/03/01 00:00:00"},
-      {"M4", "2025/01/01 00:00:00"},
+      {"M4", "2025/01/01 00:00:00"}, {"N4", "36:00:00"}, {"O4", "30:00:00"},
       // Characters that code page 932 lacks become "?"; its extensions stay; line breaks stay.
       {"C5", "?野家"}, {"D5", "①髙ソ表"}, {"E5", "行1\n行2"},
       // The last addressable row.
       {"A999999", "最終行"},
-  };
-  ExpectCells("values.xlsx", cases, sizeof cases / sizeof cases[0]);
+};
+
+TEST_F(GridBridge, XlsxValuesReadAsTheUserSeesThem) {
+  // The same parts stored without compression, and with every element under a namespace prefix.
+  for (const char* file : {"values.xlsx", "stored.xlsx", "prefixed.xlsx"}) {
+    Open(file, "顧客一覧");
+    ExpectCells(file, kValueCases, sizeof kValueCases / sizeof kValueCases[0]);
+  }
 }
 
 TEST_F(GridBridge, EmptyMissingAndInvalidAddressesGiveNothing) {
@@ -104,18 +108,14 @@ TEST_F(GridBridge, HeaderScanStopsAtTheGapAndAfterZ) {
 
 TEST_F(GridBridge, LongValuesAreCutBetweenCharacters) {
   Open("values.xlsx", "顧客一覧");
+  std::string a;
+  for (int i = 0; i < 300; ++i) a += "あ";
+  // 300 double-byte characters: 127 of them fit; after one ASCII byte, 127 fill all 255 bytes.
   struct {
     const char* address;
     std::string full;
     size_t expectedLength;
-  } cases[] = {
-      {"A5", Sjis(std::string(300 * 3, '\0').c_str()), 254},  // replaced below
-      {"B5", "", 255},
-  };
-  std::string a;
-  for (int i = 0; i < 300; ++i) a += "あ";
-  cases[0].full = Sjis(a.c_str());
-  cases[1].full = Sjis(("a" + a).c_str());
+  } cases[] = {{"A5", Sjis(a.c_str()), 254}, {"B5", Sjis(("a" + a).c_str()), 255}};
   for (const auto& c : cases) {
     char value[256];
     ASSERT_NE(0, GetCell(c.address, value)) << c.address;
@@ -150,6 +150,10 @@ TEST_F(GridBridge, OtherWorkbooks) {
   Open("dates1904.xlsx", "日付");
   EXPECT_EQ("2024/03/05", Cell("A1"));
   EXPECT_EQ("1904/01/02 06:00:00", Cell("A2"));
+  Open("isodates.xlsx", "ISO");
+  EXPECT_EQ("2024/03/05 14:07:09", Cell("A1"));
+  EXPECT_EQ("2024/03/05", Cell("A2"));
+  EXPECT_EQ("09:30:00", Cell("A3"));
   // A Japanese file name reaches the file system through the Shift-JIS path.
   Open("顧客リスト.xlsx", "Sheet1");
   EXPECT_EQ(Sjis("日本語のファイル名"), Cell("A1"));
@@ -165,6 +169,7 @@ TEST_F(GridBridge, CsvFilesInEveryEncoding) {
       {"utf8.csv", {{"A1", "名前"}, {"B1", "メモ"}, {"A2", "高橋"}, {"B2", "①と?"}, {"A3", "<none>"}, {"C1", "<none>"}}},
       {"sjis.csv",
        {{"A1", "氏名"}, {"B2", "東京都\r\n千代田区"}, {"C2", "表示"}, {"B3", "大阪府\n北区"}, {"C3", "ソ"}, {"A4", "長文"}}},
+      {"utf16.csv", {{"A1", "氏名"}, {"B1", "メモ"}, {"A2", "伊藤"}, {"B2", "改行\r\nあり"}, {"A3", "<none>"}, {"C2", "<none>"}}},
   };
   for (const auto& f : files) {
     ASSERT_EQ(0, OpenExcel(Fixture(f.file).c_str(), 0)) << f.file;
@@ -173,6 +178,7 @@ TEST_F(GridBridge, CsvFilesInEveryEncoding) {
     ExpectCells(f.file, f.cells, sizeof f.cells / sizeof f.cells[0]);
   }
   // sjis.csv: a 300-character field is cut to 127 characters.
+  Open("sjis.csv", "x");
   char value[256];
   ASSERT_NE(0, GetCell("B4", value));
   EXPECT_EQ(254u, std::strlen(value));

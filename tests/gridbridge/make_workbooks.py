@@ -38,6 +38,7 @@ def values_workbook():
     ws["C2"] = "taro@example.jp"
     ws["E2"] = "@@RICH@@"
     ws["F2"] = "  前後に空白 "
+    ws["G2"] = "@@ESCAPED@@"
     # Numbers and the other value kinds.
     row3 = {
         "A": 3000000000, "B": 1234.0, "C": 3.14159265358979, "D": 0.1 + 0.2, "E": 1 / 3,
@@ -59,6 +60,10 @@ def values_workbook():
     ws["F4"].number_format = '"day "0'
     ws["G4"] = 0.75
     ws["G4"].number_format = "[h]:mm:ss"
+    ws["N4"] = 1.5
+    ws["N4"].number_format = "[h]:mm:ss"
+    ws["O4"] = 1.25
+    ws["O4"].number_format = "[hh]:mm"
     ws["H4"] = 45356.5
     ws["H4"].number_format = "m/d/yy h:mm"
     ws["I4"] = 44927
@@ -135,6 +140,9 @@ def patch_values_workbook():
         if m.group(3) == "@@RICH@@":
             items.append('<r><rPr><b/></rPr><t>太字</t></r><r><t xml:space="preserve"> と標準</t></r>'
                          '<rPh sb="0" eb="2"><t>フトジ</t></rPh><phoneticPr fontId="1"/>')
+        elif m.group(3) == "@@ESCAPED@@":
+            # Control characters as the _xHHHH_ escapes spreadsheet programs write; _x005F_ is "_".
+            items.append("<t>改_x000D__x000A_行 _x005F_x0041_</t>")
         else:
             items.append("<t%s>%s</t>" % (m.group(2), m.group(3)))
         return '<c r="%s" t="s"><v>%d</v></c>' % (m.group(1), len(items) - 1)
@@ -157,6 +165,10 @@ def patch_values_workbook():
     with zipfile.ZipFile(path("values.xlsx"), "w", zipfile.ZIP_DEFLATED) as z:
         for name, data in parts.items():
             z.writestr(name, data)
+    # The same parts stored without compression.
+    with zipfile.ZipFile(path("stored.xlsx"), "w", zipfile.ZIP_STORED) as z:
+        for name, data in parts.items():
+            z.writestr(name, data)
     return parts
 
 
@@ -168,6 +180,14 @@ def date1904_workbook():
     ws["A1"] = datetime.date(2024, 3, 5)
     ws["A2"] = datetime.datetime(1904, 1, 2, 6, 0, 0)
     wb.save(path("dates1904.xlsx"))
+    # Dates stored as ISO 8601 texts (cell type "d") rather than as serial numbers.
+    wb = openpyxl.Workbook(iso_dates=True)
+    ws = wb.active
+    ws.title = "ISO"
+    ws["A1"] = datetime.datetime(2024, 3, 5, 14, 7, 9)
+    ws["A2"] = datetime.date(2024, 3, 5)
+    ws["A3"] = datetime.time(9, 30, 0)
+    wb.save(path("isodates.xlsx"))
 
 
 def japanese_file_name():
@@ -175,6 +195,23 @@ def japanese_file_name():
     wb.active.title = "Sheet1"
     wb.active["A1"] = "日本語のファイル名"
     wb.save(path("顧客リスト.xlsx"))
+
+
+def prefixed_workbook(parts):
+    """The same workbook with every SpreadsheetML element under a namespace prefix (x:row,
+    x:c, ...), as some XML writers produce it."""
+    main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
+
+    def prefix(xml):
+        text = xml.decode("utf-8")
+        text = re.sub(r"<(/?)([A-Za-z][\w]*)(?=[\s/>])", r"<\1x:\2", text)
+        return text.replace('xmlns="%s"' % main, 'xmlns:x="%s"' % main).encode("utf-8")
+
+    out_parts = dict(parts)
+    for name in ("xl/workbook.xml", "xl/worksheets/sheet1.xml", "xl/sharedStrings.xml", "xl/styles.xml"):
+        out_parts[name] = prefix(parts[name])
+    assert b"<x:row" in out_parts["xl/worksheets/sheet1.xml"]
+    write_zip("prefixed.xlsx", list(out_parts.items()))
 
 
 def broken_workbooks(parts):
@@ -231,6 +268,8 @@ def text_files():
     with open(path("sjis.csv"), "wb") as f:
         f.write(('氏名,住所,備考\r\n佐藤,"東京都\r\n千代田区",表示\r\n鈴木,"大阪府\n北区","ソ"\r\n'
                  + "長文," + "漢" * 300 + "\r\n").encode("cp932"))
+    with open(path("utf16.csv"), "wb") as f:
+        f.write("氏名,メモ\r\n伊藤,\"改行\r\nあり\"\r\n".encode("utf-16"))  # with its byte order mark
     with open(path("unterminated.csv"), "wb") as f:
         f.write(b'a,b\r\n1,"never closed\r\n2,3\r\n')
     open(path("empty.csv"), "wb").close()
@@ -240,5 +279,6 @@ values_workbook()
 parts = patch_values_workbook()
 date1904_workbook()
 japanese_file_name()
+prefixed_workbook(parts)
 broken_workbooks(parts)
 text_files()
