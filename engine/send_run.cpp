@@ -93,13 +93,17 @@ size_t CountLines(const char* text, size_t length) {
   return count;
 }
 
+// The message file holds exactly this message afterwards. It is overwritten from its start and
+// then cut to the message's length rather than emptied first: some file systems write a file
+// emptied and refilled through to disk at once when it is closed, which would cost every row
+// milliseconds.
 bool WriteMessageFile(const char* bytes, size_t length) {
-  int fd = platform::OpenFileShared(FileLocations.MessagePath, O_WRONLY | O_CREAT | O_TRUNC | O_BINARY,
-                                    platform::kReadWrite);
+  int fd = platform::OpenFileShared(FileLocations.MessagePath, O_WRONLY | O_CREAT | O_BINARY, platform::kReadWrite);
   if (fd < 0) return false;
   long written = platform::WriteFd(fd, bytes, static_cast<unsigned long>(length));
+  int cut = platform::TruncateFd(fd, static_cast<long long>(length));
   int closed = platform::CloseFd(fd);
-  return written == static_cast<long>(length) && closed == 0;
+  return written == static_cast<long>(length) && cut == 0 && closed == 0;
 }
 
 void Release(char*& buffer) {

@@ -23,6 +23,8 @@ int OpenFileShared(const char* path, int flags, int permission);
 long ReadFd(int fd, void* buffer, unsigned long count);
 long WriteFd(int fd, const void* buffer, unsigned long count);
 int CloseFd(int fd);
+// Cuts or extends an open file to `length` bytes; 0 on success, -1 on failure.
+int TruncateFd(int fd, long long length);
 
 // fopen with full sharing ("rb", "wb", "ab", ...). nullptr on failure.
 FILE* OpenStreamShared(const char* path, const char* mode);

@@ -40,6 +40,8 @@ long WriteFd(int fd, const void* buffer, unsigned long count) {
 
 int CloseFd(int fd) { return ::close(fd); }
 
+int TruncateFd(int fd, long long length) { return ::ftruncate(fd, static_cast<off_t>(length)) == 0 ? 0 : -1; }
+
 FILE* OpenStreamShared(const char* path, const char* mode) {
   if (!path || !*path) return nullptr;
   return std::fopen(NativePath(path).c_str(), mode);

@@ -41,6 +41,8 @@ long WriteFd(int fd, const void* buffer, unsigned long count) {
 
 int CloseFd(int fd) { return _close(fd); }
 
+int TruncateFd(int fd, long long length) { return _chsize_s(fd, length) == 0 ? 0 : -1; }
+
 FILE* OpenStreamShared(const char* path, const char* mode) {
   if (!path || !*path) return nullptr;
   std::wstring wmode(mode, mode + std::char_traits<char>::length(mode));

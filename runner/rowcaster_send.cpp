@@ -52,6 +52,8 @@ void PrintMessage(const char* sjis, void*) { PrintLine(sjis); }
 
 // The terminal as the run's window: each status line on a line of its own on standard
 // output, and a progress bar on standard error when that is a terminal.
+constexpr int kBarLineWidth = 64;
+
 class TerminalWindow : public RunWindow {
  public:
   explicit TerminalWindow(int rows) : rows_(rows > 0 ? rows : 1), bar_(IsTerminal(stderr)) {}
@@ -80,7 +82,8 @@ class TerminalWindow : public RunWindow {
   }
   void Erase() {
     if (!drawn_) return;
-    std::fprintf(stderr, "\r\033[K");
+    // Plain spaces: no terminal escape sequences needed, so a Windows console shows it too.
+    std::fprintf(stderr, "\r%*s\r", kBarLineWidth, "");
     std::fflush(stderr);
     drawn_ = false;
   }

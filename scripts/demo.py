@@ -117,7 +117,7 @@ def main():
             msg = email.message_from_bytes(m["data"], policy=email.policy.default)
             first = next((l for l in msg.get_content().splitlines() if l.strip()), "")
             kind = "test" if i < test_count else "real"
-            print("[%s] %-28s %s / %s" % (kind, ",".join(m["rcpt_tos"]), msg["subject"], first))
+            print("[%s] %-30s %s / %s" % (kind, ",".join(m["rcpt_tos"]), msg["subject"], first))
         banner("Send log (%s)" % os.path.join(data, "SendLogs.txt"))
         with open(os.path.join(data, "SendLogs.txt"), "rb") as f:
             sys.stdout.write(f.read().decode("cp932").replace("\r\n", "\n"))

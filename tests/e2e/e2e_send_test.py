@@ -129,7 +129,7 @@ class Delivery(unittest.TestCase):
 
     def test_real_run_delivers_logs_and_the_rerun_skips(self):
         self.write_workbook(ROWS)
-        self.write_body("{会社名}\n{氏名} 様\nいつもお世話になっております。\n")
+        self.write_body("{会社名}\r\n{氏名} 様\r\nいつもお世話になっております。\r\n")
         server = self.start_server()
         self.write_settings(server.port)
 
@@ -159,7 +159,10 @@ class Delivery(unittest.TestCase):
             self.assertEqual(msg["Content-Transfer-Encoding"], "8bit")
             self.assertTrue(msg["Message-ID"].endswith("@example.com>"))
             self.assertIsNotNone(msg["Date"].datetime)
-            self.assertEqual(msg.get_content(), "%s\n%s 様\nいつもお世話になっております。\n" % (company, name))
+            self.assertTrue(raw.endswith(("\r\n\r\n%s\r\n%s 様\r\nいつもお世話になっております。\r\n"
+                                          % (company, name)).encode("utf-8")), raw[-200:])
+            self.assertEqual(msg.get_content().replace("\r\n", "\n"),
+                             "%s\n%s 様\nいつもお世話になっております。\n" % (company, name))
         # The long company name needs several encoded-words of at most 75 characters.
         subject = received[1]["data"].split(b"\r\nMIME-Version")[0].split(b"Subject: ")[1]
         words = subject.split(b"\r\n ")
@@ -217,10 +220,8 @@ class Delivery(unittest.TestCase):
         self.assertEqual(len(self.log_lines()), 1)
 
         accepting = self.start_server()
-        # The stored settings are read back; only the port changes.
-        stored = self.stored_settings()
-        self.write_settings(accepting.port, **{"IntervalSeconds": stored[13]})
         os.remove(os.path.join(self.data, "Environ.psw"))
+        self.write_settings(accepting.port)
         status, lines = self.run_sender()
         self.assertEqual(status, 0, lines)
         self.assertEqual(lines[1], "[2]行の[yamada@example.jp]にメール送信しました。")

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/mail_address.h"
 #include "engine/placeholder_merge.h"
 #include "engine/run_state.h"
 #include "engine/send_log.h"
@@ -46,6 +47,28 @@ const Cells kSheet = {
     {"A6", "高橋"}, {"B6", "東京"}, {"C6", "a<b@example.jp"},
     {"A7", "伊藤"}, {"B7", "大和"}, {"C7", "ito@example.jp"},
 };
+
+TEST(Addresses, WhichOnesAMessageMayUse) {
+  struct Case {
+    std::string address;
+    bool usable;
+  } cases[] = {
+      {"yamada@example.jp", true},
+      {S("山田@example.jp"), true},
+      {"first.last+tag@example.co.jp", true},
+      {"", false},
+      {"yamada.example.jp", false},
+      {"yamada\x81\x40" "example.jp", false},  // 0x40 only as the second byte of a character
+      {"ya mada@example.jp", false},
+      {"yamada@example.jp\r\nBcc: x@example.net", false},
+      {"yamada@example.jp\t", false},
+      {"\"yamada\"@example.jp", false},
+      {"<yamada@example.jp>", false},
+      {"yamada@example.jp,other@example.jp", false},
+      {"yamada@example.jp\x7F", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsUsableAddress(c.address.c_str()), c.usable) << c.address;
+}
 
 class SendRunTest : public ::testing::Test {
  public:
@@ -132,6 +155,10 @@ TEST_F(SendRunTest, RealRunSendsLogsAndReportsEveryRow) {
   EXPECT_NE(m.find("\r\nContent-Type: text/plain; charset=UTF-8\r\n"), std::string::npos);
   EXPECT_NE(m.find("\r\n\r\n東邦商事\r\n山田 様\r\n"), std::string::npos) << m;
   EXPECT_EQ(calls[1].args[6], "ito@example.jp");
+  // The second message is shorter: the message file holds it alone, nothing of the first.
+  const std::string ending = "\r\n\r\n大和\r\n伊藤 様\r\n";
+  EXPECT_EQ(calls[1].upload.substr(calls[1].upload.size() - ending.size()), ending);
+  EXPECT_EQ(ReadFile(FileLocations.MessagePath), calls[1].upload);
 
   std::string log = Log();
   EXPECT_NE(log.find(" 行番号[0002] タイトル[東邦商事 山田様へのご案内] 送信先アドレス[yamada@example.jp]\r\n"), std::string::npos) << log;
@@ -250,12 +277,14 @@ TEST_F(SendRunTest, StopAfterARowEndsTheRunWithoutItsPause) {
   Set(SendSettings.IntervalSeconds, "100000");  // a pause that is not cut short would not end
   RecordingWindow window;
   window.onLine = [](const std::string& line) {
-    if (line.find("にメール送信しました。") != std::string::npos) RunState.StopRequested = 1;
+    // Whatever became of row 2, the stop comes while its tool has run.
+    if (line.rfind("[2]", 0) == 0) RunState.StopRequested = 1;
   };
   SendMode = 1;
   SendRun(&window);
-  EXPECT_EQ(window.lines.back(), "メール送信を終了しました。");
-  EXPECT_EQ(window.lines.size(), 3u);
+  ASSERT_EQ(window.lines.size(), 3u);
+  EXPECT_EQ(window.lines[1], "[2]行の[yamada@example.jp]にメール送信しました。");
+  EXPECT_EQ(window.lines[2], "メール送信を終了しました。");
   EXPECT_EQ(SendRunReport.End, kRunStopped);
   EXPECT_NE(Log().find("yamada@example.jp"), std::string::npos);  // reported and logged first
 }

@@ -33,11 +33,15 @@ import warnings
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult, LoginPassword
 
-# The whole connection is TLS from its first byte, so AUTH without STARTTLS is what we want;
-# aiosmtpd only counts STARTTLS and would warn on every connection.
-warnings.filterwarnings("ignore", message="Requiring AUTH while not requiring TLS")
-warnings.filterwarnings("ignore", message="Session.login_data is deprecated")
-logging.getLogger("mail.log").setLevel(logging.ERROR)
+
+
+def _quiet_aiosmtpd():
+    # The whole connection is TLS from its first byte, so AUTH without STARTTLS is what we
+    # want; aiosmtpd only counts STARTTLS and would warn on every connection. (Called at every
+    # start, since test runners reset the warning filters.)
+    warnings.filterwarnings("ignore", message="Requiring AUTH while not requiring TLS")
+    warnings.filterwarnings("ignore", message="Session.login_data is deprecated")
+    logging.getLogger("mail.log").setLevel(logging.ERROR)
 
 
 def _free_port():
@@ -111,6 +115,7 @@ class SmtpsServer:
                        "login": login}, f, ensure_ascii=False)
 
     def start(self):
+        _quiet_aiosmtpd()
         self._certificates = tempfile.mkdtemp(prefix="rowcaster-smtps-")
         context = _make_tls_context(self._certificates)
         self.port = _free_port()
