@@ -100,6 +100,9 @@ class FaultySmtpsServer(SmtpsServer):
 
     def start(self):
         import tempfile
+        quiet = getattr(smtps_server, "_quiet_aiosmtpd", None)
+        if quiet:
+            quiet()
         self._certificates = tempfile.mkdtemp(prefix="rowcaster-faulty-smtps-")
         context = smtps_server._make_tls_context(self._certificates)
         context.sni_callback = self._on_client_hello
