@@ -33,7 +33,7 @@ run "Windows tests under Wine" bash scripts/wine-session.sh bash -c "cd build/wi
 rm -f "$log"
 # The figures the fault and crash tests print (CTest keeps every test's output).
 for b in linux asan; do
-  grep -h -E '^(faults injected|crash trials)' "build/$b/Testing/Temporary/LastTest.log" 2>/dev/null | sed "s/^/[$b] /"
+  grep -h -o -E '(faults injected|crash trials): .*' "build/$b/Testing/Temporary/LastTest.log" 2>/dev/null | sed "s/^/[$b] /"
 done
 echo
 echo "total: $passed passed, $failed failed"
