@@ -108,3 +108,17 @@ line = lambda row, title, addr: sj("2026/12/10 10:00:00 行番号[%04d] タイ�
 log = line(2, sj("ご案内"), b"a@example.jp") + line(3, sj("ゾ]の件"), b"b@example.jp") + line(12345, b"", b"")
 put("fuzz_send_log", "log", SEP.join([log, sj("ゾ]の件"), b"b@example.jp", line(4, sj("追記"), b"c@example.jp")[:30]]))
 put("fuzz_send_log", "tricky", SEP.join([line(5, sj("] 送信先アドレス[x"), b"d@example.jp"), sj("] 送信先アドレス[x"), b"d@example.jp", b"\n"]))
+
+# .xls workbooks, where the tree has their generator (it converts openpyxl workbooks).
+xls_maker = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "xls", "make_workbooks.py")
+if os.path.exists(xls_maker):
+    import subprocess
+    fixtures = os.path.join(out, "xls-fixtures")
+    done = subprocess.run([sys.executable, xls_maker, "--out", fixtures, "--cache", os.path.join(out, "xls-cache")],
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if done.returncode == 0:
+        for name in os.listdir(fixtures):
+            path = os.path.join(fixtures, name)
+            if name.endswith(".xls") and os.path.getsize(path) <= 1 << 20:
+                with open(path, "rb") as f:
+                    put("fuzz_xls", name, f.read())
