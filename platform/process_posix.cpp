@@ -94,6 +94,8 @@ pid_t StartHidden(std::vector<char*>& argv) {
     (void)ignored;
     _exit(127);
   }
+  // Also from this side, so that the group exists before the limit could ever need it.
+  setpgid(pid, pid);
   close(report[1]);
   int error = 0;
   ssize_t n;

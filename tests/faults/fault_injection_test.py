@@ -2,6 +2,7 @@
 """Faults during delivery, end to end: the real runner, real curl, and a local SMTPS server
 that misbehaves for one row of four. For every fault the row is reported as failed, is not
 logged, the other rows go out, and the rerun against a healthy server sends exactly that row."""
+import os
 import time
 import unittest
 
@@ -27,7 +28,6 @@ FAULTS = [
 class FaultInjection(unittest.TestCase):
     def setUp(self):
         self.space = Workspace()
-        self.space.write_workbook(harness.recipient_rows(ROWS[0], ROWS[-1]))
 
     def tearDown(self):
         self.space.close()
@@ -37,8 +37,7 @@ class FaultInjection(unittest.TestCase):
         for name, faults, noted in FAULTS:
             with self.subTest(fault=name):
                 self.space.write_workbook(harness.recipient_rows(ROWS[0], ROWS[-1]))
-                log = self.space.data + "/SendLogs.txt"
-                import os
+                log = os.path.join(self.space.data, "SendLogs.txt")
                 if os.path.exists(log):
                     os.remove(log)
                 server = FaultySmtpsServer(self.space.root + "/mail-" + name.replace(" ", "-"),
