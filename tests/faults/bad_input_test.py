@@ -50,6 +50,7 @@ CELLS = [
      "改行\r\nBcc: evil@example.jp" * 4 + " 山崎様"),
     (LONG, "長い", "nagai@example.jp", TITLE_TOO_LONG, None, None),
     ("ゾ" * 60, "森", "mori@example.jp", SENT, "mori@example.jp", "ゾ" * 240 + " 森様"),
+    ("長い宛先", "長谷川", "a" * 300 + "@example.jp", BAD_ADDRESS, None, None),  # cut at 255 bytes: no "@" left
     ("東邦商事", "山田", "yamada@example.jp", ALREADY_SENT, None, None),
     ('  "池田"  ', ' "橋本" ', " ikeda@example.jp ", SENT, "ikeda@example.jp", "池田" * 4 + " 橋本様"),
 ]
@@ -89,6 +90,9 @@ CHECKS = [
     ({"IntervalSeconds": "abc", "StartRow": "2", "EndRow": "2"}, False,
      ["メール送信の間隔秒が指定されていません。10秒を設定します。"], True),
     ({"EndRow": "", "StartRow": "2"}, False, ["送信先アドレス一覧の送信終了行が指定されていません。99999を設定します。"], True),
+    # Over-long settings lines are cut to their fields, between whole characters.
+    ({"MailTitle": "件" * 300, "StartRow": "2", "EndRow": "2"}, False, [], True),
+    ({"StartRow": "2" + " " * 20 + "x" * 40, "EndRow": "2"}, False, [], True),
 ]
 
 
@@ -170,6 +174,10 @@ class BadInput(unittest.TestCase):
                     self.assertEqual(status, 0, lines)
                     self.assertEqual(lines[len(messages)], STARTED)
                     self.assertEqual(delivered(self.server), ["yamada@example.jp"])
+                    if "MailTitle" in overrides:
+                        parsed = email.message_from_bytes(self.server.messages()[0]["data"],
+                                                          policy=email.policy.default)
+                        self.assertEqual(str(parsed["Subject"]), overrides["MailTitle"][:127])
                 else:
                     self.assertEqual(status, 2)
                     self.assertEqual(lines, messages)  # nothing after the refusal
