@@ -70,7 +70,7 @@ bool WaitUntil(pid_t pid, long long deadline, int* status) {
 // killed run would finish a delivery that no log line records, and the next run would send
 // that row again. (The signal follows the thread that started the tool, which waits for it.)
 // -1 when the program could not be started; an exec failure comes back through a pipe.
-pid_t StartHidden(std::vector<char*>& argv) {
+pid_t StartHidden(std::vector<char*>& argv, bool tied) {
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) return -1;
   pid_t parent = getpid();
@@ -83,8 +83,10 @@ pid_t StartHidden(std::vector<char*>& argv) {
   if (pid == 0) {
     // Only calls that are safe between fork and exec from here on.
     setpgid(0, 0);
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) _exit(127);
+    if (tied) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (getppid() != parent) _exit(127);
+    }
     int in = open("/dev/null", O_RDONLY);
     int out = open("/dev/null", O_WRONLY);
     if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(out, 2) < 0) _exit(127);
@@ -113,7 +115,7 @@ pid_t StartHidden(std::vector<char*>& argv) {
 }
 #else
 // Hidden and in its own process group, as above (without the death signal, which is Linux's).
-pid_t StartHidden(std::vector<char*>& argv) {
+pid_t StartHidden(std::vector<char*>& argv, bool) {
   posix_spawn_file_actions_t actions;
   posix_spawnattr_t attributes;
   posix_spawn_file_actions_init(&actions);
@@ -139,7 +141,9 @@ void SetProcessTimeLimit(int milliseconds) {
 
 int ProcessTimeLimit() { return gTimeLimitMs; }
 
-int RunAndWait(const std::vector<std::string>& arguments) {
+int RunAndWait(const std::vector<std::string>& arguments) { return RunAndWait(arguments, gTimeLimitMs); }
+
+int RunAndWait(const std::vector<std::string>& arguments, int timeLimitMs) {
   if (arguments.empty() || arguments[0].empty()) return kProcessNotStarted;
   std::vector<std::string> native;
   native.reserve(arguments.size());
@@ -148,11 +152,18 @@ int RunAndWait(const std::vector<std::string>& arguments) {
   for (std::string& a : native) argv.push_back(&a[0]);
   argv.push_back(nullptr);
 
-  pid_t pid = StartHidden(argv);
+  const bool limited = timeLimitMs > 0;
+  pid_t pid = StartHidden(argv, limited);
   if (pid < 0) return kProcessNotStarted;
 
   int status = 0;
-  if (!WaitUntil(pid, NowMs() + gTimeLimitMs, &status)) {
+  if (!limited) {
+    pid_t done;
+    do {
+      done = waitpid(pid, &status, 0);
+    } while (done < 0 && errno == EINTR);
+    if (done != pid) return kProcessNotStarted;
+  } else if (!WaitUntil(pid, NowMs() + timeLimitMs, &status)) {
     // Past the limit: end the program and whatever it started (its own process group).
     kill(-pid, SIGKILL);
     kill(pid, SIGKILL);

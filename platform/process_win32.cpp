@@ -17,7 +17,10 @@ void SetProcessTimeLimit(int milliseconds) {
 
 int ProcessTimeLimit() { return gTimeLimitMs; }
 
-int RunAndWait(const std::vector<std::string>& arguments) {
+int RunAndWait(const std::vector<std::string>& arguments) { return RunAndWait(arguments, gTimeLimitMs); }
+
+int RunAndWait(const std::vector<std::string>& arguments, int timeLimitMs) {
+  const bool limited = timeLimitMs > 0;
   std::string line;
   if (!BuildWindowsCommandLine(arguments, line) || arguments[0].empty()) return kProcessNotStarted;
   std::wstring wide = Cp932ToWide(line.c_str());
@@ -31,9 +34,9 @@ int RunAndWait(const std::vector<std::string>& arguments) {
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process;
   ZeroMemory(&process, sizeof process);
-  // The tool lives in a job that ends it when its last handle closes: with this call, or when
-  // the caller dies, so a killed run leaves no tool to finish a delivery that is never logged.
-  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  // A limited tool lives in a job that ends it when its last handle closes: with this call, or
+  // when the caller dies, so a killed run leaves no tool to finish a delivery never logged.
+  HANDLE job = limited ? CreateJobObjectW(nullptr, nullptr) : nullptr;
   if (job) {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
     ZeroMemory(&limits, sizeof limits);
@@ -54,10 +57,15 @@ int RunAndWait(const std::vector<std::string>& arguments) {
   }
   ResumeThread(process.hThread);
   // One limit for both waits: a tool that never gets idle or never ends is ended.
-  ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(gTimeLimitMs.load());
-  WaitForInputIdle(process.hProcess, static_cast<DWORD>(gTimeLimitMs.load()));
-  ULONGLONG now = GetTickCount64();
-  DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+  DWORD left = INFINITE;
+  if (limited) {
+    ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeLimitMs);
+    WaitForInputIdle(process.hProcess, static_cast<DWORD>(timeLimitMs));
+    ULONGLONG now = GetTickCount64();
+    left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+  } else {
+    WaitForInputIdle(process.hProcess, INFINITE);
+  }
   if (WaitForSingleObject(process.hProcess, left) == WAIT_TIMEOUT) {
     if (job) TerminateJobObject(job, 1);
     else TerminateProcess(process.hProcess, 1);

@@ -124,6 +124,31 @@ TEST(RunAndWaitLimit, TheToolDiesWithItsCaller) {
 }
 #endif
 
+// The editor is waited for as long as the user works in it, whatever the tool limit, and it
+// is not ended with its caller.
+TEST(RunAndWaitLimit, WithoutALimitTheProgramIsWaitedForAndOutlivesItsCaller) {
+  LimitGuard limit(100);
+  EXPECT_EQ(platform::RunAndWait({"/bin/sh", "-c", "sleep 0.4; exit 3"}, platform::kNoTimeLimit), 3);
+
+  std::string pidFile = Scratch("editor");
+  std::remove(pidFile.c_str());
+  pid_t caller = fork();
+  ASSERT_GE(caller, 0);
+  if (caller == 0) {
+    platform::RunAndWait({"/bin/sh", "-c", "echo $$ > " + pidFile + "; exec sleep 60"}, platform::kNoTimeLimit);
+    _exit(0);
+  }
+  long editor = ReadPid(pidFile);
+  ASSERT_GT(editor, 0);
+  kill(caller, SIGKILL);
+  int status;
+  waitpid(caller, &status, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(Alive(editor));
+  kill(static_cast<pid_t>(editor), SIGKILL);
+  std::remove(pidFile.c_str());
+}
+
 TEST(RunAndWaitLimit, TheDefaultIsMinutes) {
   platform::SetProcessTimeLimit(0);
   EXPECT_EQ(platform::ProcessTimeLimit(), platform::kDefaultProcessTimeLimitMs);
