@@ -3,6 +3,7 @@
 that misbehaves for one row of four. For every fault the row is reported as failed, is not
 logged, the other rows go out, and the rerun against a healthy server sends exactly that row."""
 import os
+import socket
 import time
 import unittest
 
@@ -82,6 +83,38 @@ class FaultInjection(unittest.TestCase):
                     server.stop()
         print("faults injected: %d, survived (row failed, not logged, rerun completed): %d"
               % (len(FAULTS), survived))
+
+    def test_a_listener_that_never_answers_the_handshake_fails_the_row_at_the_limit(self):
+        # Below TLS: the connection is accepted and not a byte comes back.
+        self.space.write_workbook(harness.recipient_rows(ROWS[0], ROWS[-1]))
+        listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        listener.bind(("127.0.0.1", 0))
+        listener.listen(8)
+        server = None
+        try:
+            self.space.write_settings(listener.getsockname()[1], StartRow=str(VICTIM), EndRow=str(VICTIM))
+            started = time.monotonic()
+            status, lines = self.space.run(tool_limit_ms=TOOL_LIMIT_MS)
+            took = time.monotonic() - started
+            self.assertEqual(lines, ["メール送信を開始しました。", FAILED.format(row=VICTIM, address=address_of(VICTIM)),
+                                     FINISHED_FAILED.format(count=1)])
+            self.assertEqual(status, 1)
+            self.assertGreaterEqual(took, TOOL_LIMIT_MS / 1000)
+            self.assertLess(took, TOOL_LIMIT_MS / 1000 + 20)
+            self.assertEqual(self.space.log_entries(), [])
+
+            server = FaultySmtpsServer(os.path.join(self.space.root, "mail-silent"),
+                                       logins={harness.LOGIN: harness.PASSWORD})
+            server.start()
+            self.space.write_settings(server.port, StartRow=str(VICTIM), EndRow=str(VICTIM))
+            status, lines = self.space.run(tool_limit_ms=TOOL_LIMIT_MS)
+            self.assertEqual(status, 0, lines)
+            self.assertEqual(delivered(server), [address_of(VICTIM)])
+            print("faults injected: 1 (a listener that never answers the TLS handshake), survived: 1")
+        finally:
+            listener.close()
+            if server:
+                server.stop()
 
 
 if __name__ == "__main__":
