@@ -17,7 +17,7 @@
 extern "C" {
 #endif
 
-/* Opens a workbook (.xlsx or .csv, told apart by content). 0 on success. */
+/* Opens a workbook (.xlsx, .xls or .csv, told apart by content). 0 on success. */
 GRIDBRIDGE_API int OpenExcel(const char* path, int option);
 /* Selects the sheet with exactly this name and reads it. 0 on success. */
 GRIDBRIDGE_API int OpenSheet(const char* sheetName);

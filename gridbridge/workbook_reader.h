@@ -28,5 +28,6 @@ std::unique_ptr<WorkbookReader> OpenWorkbookFromMemory(std::string bytes);
 // The readers themselves, for callers that know the format (and for fuzzing).
 std::unique_ptr<WorkbookReader> OpenXlsxFromMemory(std::string bytes);
 std::unique_ptr<WorkbookReader> OpenCsvFromMemory(std::string bytes);
+std::unique_ptr<WorkbookReader> OpenXlsFromMemory(std::string bytes);
 
 }  // namespace gridbridge

@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev zlib1g-dev libz-mingw-w64-dev librapidxml-dev
   curl openssl python3-aiosmtpd python3-openpyxl imagemagick
   xlsx2csv unzip zip
+  libreoffice-calc-nogui
   clang libclang-rt-14-dev
 )
 missing=()

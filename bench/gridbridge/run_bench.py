@@ -7,6 +7,8 @@ Times (CPU and wall), each the best of several runs of a whole process: GridBrid
 reading every cell through GetCell (bin/gridbridge_bench), openpyxl read-only reading every value,
 xlsx2csv converting the sheet, and `unzip -p` merely inflating the sheet's XML (the floor of any
 reader). Prints the ratios and GridBridge's peak memory against the size of the sheet's XML.
+The same workbook converted to .xls by LibreOffice (once, kept beside it) is then timed through
+GridBridge against LibreOffice itself converting it to CSV.
 The workbook is generated once and kept under BUILD_DIR/bench/gridbridge.
 """
 import os
@@ -80,3 +82,38 @@ goal("openpyxl read_only / GridBridge = %.1fx (goal >= 20x)" % (opx_time / gb_ti
 goal("xlsx2csv / GridBridge = %.1fx (goal >= 5x)" % (x2c_time / gb_time), x2c_time / gb_time >= 5)
 goal("GridBridge / inflate floor = %.2fx (goal <= 2x)" % (gb_time / floor_time), gb_time / floor_time <= 2)
 goal("peak memory %.1f MB = %.2fx the sheet XML (goal < 3x)" % (peak / 1e6, peak / xml_bytes), peak < 3 * xml_bytes)
+
+# The same workbook as an Excel 97-2003 .xls, converted once by LibreOffice and kept beside it.
+xls = os.path.join(folder, "customers.xls")
+profile = "file://" + os.path.join(folder, "lo-profile")
+if not os.path.exists(xls) or os.path.getmtime(xls) < os.path.getmtime(book):
+    print("converting %s to .xls with LibreOffice (once)" % book, flush=True)
+    staging = os.path.join(folder, "xls-staging")
+    os.makedirs(staging, exist_ok=True)
+    subprocess.run(["soffice", "-env:UserInstallation=" + profile, "--headless", "--norestore",
+                    "--convert-to", "xls", "--outdir", staging, book],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.replace(os.path.join(staging, "customers.xls"), xls)
+
+xls_time, xls_wall, xls_out = best([driver, xls, sheet, str(rows + 1)], 7, capture=True)
+fields = xls_out.decode().split()
+gx = dict(zip(fields[0::2], fields[1::2]))
+lo_time, lo_wall, _ = best(["soffice", "-env:UserInstallation=" + profile, "--headless", "--norestore",
+                            "--convert-to", "csv", "--outdir", os.path.join(folder, "lo-csv"), xls], 3)
+xls_bytes = os.path.getsize(xls)
+xls_peak = int(gx["peak_kib"]) * 1024
+same = (gx["cells"], gx["bytes"]) == (gb["cells"], gb["bytes"])
+
+print()
+print(".xls: %s, %.1f MB" % (xls, xls_bytes / 1e6))
+print("GridBridge: %s cells, %s bytes read through GetCell (%s as from the .xlsx)" %
+      (gx["cells"], gx["bytes"], "the same" if same else "NOT the same"))
+print("%-36s %9s %9s" % ("best of several runs", "CPU s", "wall s"))
+print("%-36s %9.3f %9.3f  (timed inside: %s s, of which open %s s)" %
+      ("GridBridge .xls open + every GetCell", xls_time, xls_wall, gx["seconds"], gx["open_seconds"]))
+print("%-36s %9.3f %9.3f" % ("GridBridge .xlsx, as above", gb_time, gb_wall))
+print("%-36s %9.3f %9.3f" % ("LibreOffice .xls to CSV (headless)", lo_time, lo_wall))
+print("ratios (CPU time):")
+print("  LibreOffice / GridBridge on the .xls = %.1fx" % (lo_time / xls_time))
+print("  GridBridge .xls / GridBridge .xlsx = %.2fx" % (xls_time / gb_time))
+print("  peak memory %.1f MB = %.2fx the .xls file" % (xls_peak / 1e6, xls_peak / xls_bytes))

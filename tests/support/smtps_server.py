@@ -121,8 +121,14 @@ class SmtpsServer:
         self.port = _free_port()
         self._controller = Controller(
             _Handler(self), hostname="127.0.0.1", port=self.port, ssl_context=context,
-            authenticator=self._authenticate, auth_required=True, auth_require_tls=False)
-        self._controller.start()
+            authenticator=self._authenticate, auth_required=True, auth_require_tls=False,
+            ready_timeout=15.0)  # a busy machine may need more than the default second
+        try:
+            self._controller.start()
+        except BaseException:
+            self._controller = None
+            self.stop()
+            raise
         return self
 
     def stop(self):

@@ -1,0 +1,130 @@
+#!/usr/bin/python3
+"""The Windows rowcaster-send.exe under Wine: a real run, a rerun and a test run over a
+workbook written by openpyxl, with a Windows stand-in transfer tool (argv_echo.exe under the
+name SMTP.exe) that records its arguments and the uploaded message. Under Wine a Linux curl
+cannot be waited on, so delivery over the network is tested natively."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import openpyxl
+
+SOURCE = os.environ["ROWCASTER_SOURCE_DIR"]
+BUILD = os.environ["ROWCASTER_BUILD_DIR"]
+PREFIX = os.environ.get("WINEPREFIX", os.path.join(SOURCE, "build", "wineprefix"))
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def read_records(path):
+    """The stand-in tool's records: (arguments, uploaded bytes)."""
+    data = open(path, "rb").read() if os.path.exists(path) else b""
+    records, at = [], 0
+    while at < len(data):
+        lf = data.index(b"\n", at)
+        count = int(data[at:lf])
+        at = lf + 1
+        args = []
+        for _ in range(count):
+            zero = data.index(b"\0", at)
+            args.append(data[at:zero].decode("utf-8"))
+            at = zero + 1
+        lf = data.index(b"\n", at)
+        length = int(data[at:lf])
+        at = lf + 1
+        records.append((args, data[at:at + length]))
+        at += length
+    return records
+
+
+class WindowsRunner(unittest.TestCase):
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="rowcaster-wine-runner-", dir=BUILD)
+        self.bin = os.path.join(self.root, "bin")
+        os.makedirs(self.bin)
+        for name in ("rowcaster-send.exe", "GridBridge.dll"):
+            shutil.copy(os.path.join(BUILD, "bin", name), self.bin)
+        shutil.copy(os.path.join(BUILD, "bin", "argv_echo.exe"), os.path.join(self.bin, "SMTP.exe"))
+        self.data = os.path.join(PREFIX, "drive_c", "ProgramData", "Tallowmere", "Rowcaster")
+        os.makedirs(self.data, exist_ok=True)
+        self.clear_data()
+        self.echo = os.path.join(self.root, "echo.bin")
+
+    def tearDown(self):
+        self.clear_data()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def clear_data(self):
+        for name in ("Environ.def", "Environ.psw", "SendLogs.txt", "SendMail.txt"):
+            if os.path.exists(os.path.join(self.data, name)):
+                os.remove(os.path.join(self.data, name))
+
+    def run_sender(self, *args):
+        env = dict(os.environ, ROWCASTER_ECHO_OUT=windows_path(self.echo))
+        done = subprocess.run(["bash", os.path.join(SOURCE, "scripts", "wine-run.sh"),
+                               os.path.join(self.bin, "rowcaster-send.exe"), *args],
+                              env=env, capture_output=True, timeout=120)
+        return done.returncode, done.stdout.decode("utf-8").splitlines()
+
+    def test_runs_log_and_skip(self):
+        workbook = os.path.join(self.root, "顧客リスト.xlsx")
+        book = openpyxl.Workbook()
+        sheet = book.active
+        sheet.title = "顧客"
+        for row in (["会社名", "氏名", "メール"], ["東邦商事", "山田", "yamada@example.jp"],
+                    ["北斗電機", "佐藤", None], ["ゾーン設計", "鈴木", "suzuki@example.jp"]):
+            sheet.append(row)
+        book.save(workbook)
+        body = os.path.join(self.root, "本文.txt")
+        with open(body, "w", encoding="utf-8", newline="") as f:
+            f.write("{会社名}\r\n{氏名} 様\r\n")
+        values = ["sales@example.com", "sales", 'p w"x\\', "営業部", "127.0.0.1", "465",
+                  "{会社名} {氏名}様 ご案内", windows_path(body), windows_path(workbook), "顧客", "C",
+                  "2", "999", "1", "test@example.com"]
+        with open(os.path.join(self.data, "Environ.def"), "wb") as f:
+            f.write("".join(v + "\r\n" for v in values).encode("cp932"))
+
+        status, lines = self.run_sender()
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(lines, ["メール送信を開始しました。", "[2]行の[yamada@example.jp]にメール送信しました。",
+                                 "[3]行はメールアドレスがありません。スキップします。",
+                                 "[4]行の[suzuki@example.jp]にメール送信しました。", "メール送信を終了しました。"])
+        records = read_records(self.echo)
+        self.assertEqual(len(records), 2)
+        args, message = records[0]
+        self.assertEqual(args, ["--url", "smtps://127.0.0.1:465", "--ssl-reqd", "--mail-from", "sales@example.com",
+                                "--mail-rcpt", "yamada@example.jp", "--upload-file",
+                                "C:\\ProgramData\\Tallowmere\\Rowcaster\\SendMail.txt",
+                                "--user", 'sales:p w"x\\', "--verbose", "--insecure"])
+        self.assertTrue(message.startswith(b"From: =?UTF-8?Q?=E5=96=B6=E6=A5=AD=E9=83=A8?= <sales@example.com>\r\n"
+                                           b"To: yamada@example.jp\r\n"), message[:120])
+        self.assertTrue(message.endswith("\r\n\r\n東邦商事\r\n山田 様\r\n".encode("utf-8")), message[-60:])
+        with open(os.path.join(self.data, "SendLogs.txt"), "rb") as f:
+            log = f.read().decode("cp932").split("\r\n")[:-1]
+        self.assertEqual(len(log), 2)
+        self.assertTrue(log[1].endswith(" 行番号[0004] タイトル[ゾーン設計 鈴木様 ご案内] 送信先アドレス[suzuki@example.jp]"))
+        self.assertFalse(os.path.exists(os.path.join(self.data, "Environ.def")))
+        self.assertTrue(os.path.exists(os.path.join(self.data, "Environ.psw")))
+
+        status, lines = self.run_sender()
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(lines[1], "[2]行はメール送信済です。スキップします。")
+        self.assertEqual(lines[3], "[4]行はメール送信済です。スキップします。")
+
+        status, lines = self.run_sender("--test")
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(lines[1], "[2]行の[test@example.com]にメール送信しました。")
+        self.assertEqual([r[0][6] for r in read_records(self.echo)[2:]], ["test@example.com"] * 2)
+        self.assertEqual(len(open(os.path.join(self.data, "SendLogs.txt"), "rb").read().split(b"\r\n")), 3)
+
+        status, lines = self.run_sender("--bogus")
+        self.assertEqual(status, 2)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
