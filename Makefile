@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BUILD := build
 
-.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo run deps clean bench-engine bench-gridbridge fuzz-xls
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo dist run deps clean bench-engine bench-gridbridge fuzz-xls
 .PHONY: fuzz long-run
 
 all: build
@@ -34,6 +34,9 @@ test-windows: build-windows
 
 test: build
 	@bash scripts/run-all-tests.sh
+
+dist: deps build-windows
+	@bash scripts/make-dist.sh
 
 demo: deps build-linux
 	@bash scripts/demo.sh

@@ -63,8 +63,11 @@ int LoadBody(const char* path, long long size, char* body) {
   if (fd < 0) return kBodyNotOpened;
   std::memset(body, 0, static_cast<size_t>(size) + 1);
   long got = platform::ReadFd(fd, body, static_cast<unsigned long>(size));
-  body[got > 0 ? got : 0] = '\0';
   platform::CloseFd(fd);
+  // A body that cannot be read at all is refused like one that cannot be opened: an empty
+  // text would go out to every row as an empty mail.
+  if (got < 0) return kBodyNotOpened;
+  body[got] = '\0';
 
   bool utf8 = IsHtmlBodyFile(path) ? DeclaresUtf8Charset(body) : IsWellFormedUtf8(body);
   if (!utf8) return kBodyLoaded;

@@ -7,7 +7,7 @@
 
 // LoadBody results.
 constexpr int kBodyLoaded = 0;
-constexpr int kBodyNotOpened = 1;   // the body file could not be opened
+constexpr int kBodyNotOpened = 1;   // the body file could not be opened or read
 constexpr int kBodyNoScratch = 2;   // no scratch buffer for the UTF-8 conversion
 
 // Reads up to `size` bytes of the body file into `body` (which holds size + 1 bytes) and

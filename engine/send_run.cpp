@@ -129,6 +129,10 @@ void SendRun(RunWindow* window) {
   Show(window, kStatusStarted);
 
   const bool realRun = SendMode == 1;
+  // The log is read afresh once per run: between runs it may have been edited or replaced by
+  // a file that is no shorter, which reading only the appended bytes cannot notice. Within a
+  // run it only grows.
+  if (realRun) ResetSendLogCache();
   int end = kRunCompleted;
   static char title[kTitleCapacity];
   static char encodedTitle[kHeaderWordCapacity];

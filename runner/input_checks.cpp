@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "runner/runner_texts.h"
 #include "settings/send_settings.h"
+#include "settings/transfer_tool.h"
 
 namespace {
 
@@ -57,5 +58,7 @@ bool CheckSendInputs(int testRun, CheckMessageSink sink, void* context) {
     say(kNoInterval);
     Fill(s.IntervalSeconds, "10");
   }
+  // Without a transfer tool every row would fail: refuse before the run starts.
+  if (!TransferToolPresent()) return say(kTransferToolMissingMessage), false;
   return true;
 }

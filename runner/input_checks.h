@@ -7,5 +7,6 @@
 using CheckMessageSink = void (*)(const char* message, void* context);
 
 // The send command's checks (testRun 0) or the test-send command's (testRun 1, which first
-// looks at TestAddress: empty takes MailAddress, unusable refuses). True when the run may start.
+// looks at TestAddress: empty takes MailAddress, unusable refuses). Last, the transfer tool
+// (FileLocations.ToolPath) must exist. True when the run may start.
 bool CheckSendInputs(int testRun, CheckMessageSink sink, void* context);

@@ -30,6 +30,7 @@
 #include "settings/file_locations.h"
 #include "settings/send_settings.h"
 #include "settings/settings_store.h"
+#include "settings/transfer_tool.h"
 
 namespace {
 
@@ -158,9 +159,16 @@ int main(int argc, char** argv) {
 
   ApplyTestHooks();
   BuildFileLocations();
+  ResolveTransferTool();
   LoadSettings();
+  // Reading leaves the settings, password included, in the plain file. Stored back at once:
+  // a run may last hours, and a process that is killed meanwhile never reaches the end.
+  StoreSettings();
   // What the checks fill in holds for this run only; the stored settings stay as they were.
   const SendSettingsRecord loaded = SendSettings;
+  // The main window never holds a start row below 2 (row 1 names the fields); neither does a
+  // run from here, whatever a hand-edited settings file says.
+  if (std::atol(SendSettings.StartRow) < 2) std::strcpy(SendSettings.StartRow, "2");
 
   int status = 0;
   if (!CheckSendInputs(testRun, PrintMessage, nullptr)) {

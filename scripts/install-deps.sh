@@ -7,7 +7,7 @@ packages=(
   fonts-ipafont-gothic fonts-ipafont-mincho locales
   googletest libgtest-dev zlib1g-dev libz-mingw-w64-dev librapidxml-dev
   curl openssl python3-aiosmtpd python3-openpyxl imagemagick
-  xlsx2csv unzip zip
+  xlsx2csv unzip zip nsis
   libreoffice-calc-nogui
   clang libclang-rt-14-dev
 )

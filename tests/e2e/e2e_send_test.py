@@ -254,6 +254,10 @@ class Delivery(unittest.TestCase):
             second = runner.stdout.readline().decode("utf-8")
             self.assertEqual(first.strip(), "メール送信を開始しました。")
             self.assertEqual(second.strip(), "[2]行の[yamada@example.jp]にメール送信しました。")
+            # While the run lasts the password is in its stored form only: a runner that is
+            # killed now leaves no plain settings file behind.
+            self.assert_settings_stored()
+            self.assertEqual(self.stored_settings()[2], PASSWORD)
             stopped_at = time.monotonic()
             runner.send_signal(signal.SIGINT)
             rest = runner.communicate(timeout=30)[0].decode("utf-8").splitlines()
@@ -274,6 +278,9 @@ class Delivery(unittest.TestCase):
         cases = [
             ({"StartRow": "10", "EndRow": "5"}, 2, ["送信先アドレス一覧の送信開始行と終了行が逆転しています。"]),
             ({"MailAddress": "sales.example.com"}, 2, ["送信元アドレスに誤りがあります。"]),
+            # Row 1 names the fields: a start row below 2 starts at row 2, as in the window.
+            ({"StartRow": "1"}, 0, ["メール送信を開始しました。", "[2]行はメールアドレスがありません。スキップします。",
+                                    "メール送信を終了しました。"]),
             ({"MailAddress": "sales@example.com -x"}, 2, ["送信元アドレスに誤りがあります。"]),
             ({"ListFile": os.path.join(self.root, "無い.xlsx")}, 2, ["送信先アドレス一覧ファイル(Excel)は存在しません。"]),
             ({"EndRow": "", "IntervalSeconds": "0"}, 0,

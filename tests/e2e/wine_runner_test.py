@@ -71,7 +71,8 @@ class WindowsRunner(unittest.TestCase):
                               env=env, capture_output=True, timeout=120)
         return done.returncode, done.stdout.decode("utf-8").splitlines()
 
-    def test_runs_log_and_skip(self):
+    def write_inputs(self):
+        """A workbook written by openpyxl, a UTF-8 body and the plain settings file."""
         workbook = os.path.join(self.root, "顧客リスト.xlsx")
         book = openpyxl.Workbook()
         sheet = book.active
@@ -89,6 +90,8 @@ class WindowsRunner(unittest.TestCase):
         with open(os.path.join(self.data, "Environ.def"), "wb") as f:
             f.write("".join(v + "\r\n" for v in values).encode("cp932"))
 
+    def test_runs_log_and_skip(self):
+        self.write_inputs()
         status, lines = self.run_sender()
         self.assertEqual(status, 0, lines)
         self.assertEqual(lines, ["メール送信を開始しました。", "[2]行の[yamada@example.jp]にメール送信しました。",
@@ -124,6 +127,31 @@ class WindowsRunner(unittest.TestCase):
 
         status, lines = self.run_sender("--bogus")
         self.assertEqual(status, 2)
+
+    def test_system_curl_stands_in_and_without_any_tool_nothing_is_sent(self):
+        # No SMTP.exe beside the runner: the curl.exe of the system folder delivers.
+        os.remove(os.path.join(self.bin, "SMTP.exe"))
+        system_curl = os.path.join(PREFIX, "drive_c", "windows", "system32", "curl.exe")
+        self.assertFalse(os.path.exists(system_curl), "the prefix has a curl.exe of its own")
+        shutil.copy(os.path.join(BUILD, "bin", "argv_echo.exe"), system_curl)
+        try:
+            self.write_inputs()
+            status, lines = self.run_sender("--test")
+            self.assertEqual(status, 0, lines)
+            self.assertEqual(lines[1], "[2]行の[test@example.com]にメール送信しました。")
+            records = read_records(self.echo)
+            self.assertEqual([r[0][6] for r in records], ["test@example.com"] * 2)
+        finally:
+            os.remove(system_curl)
+
+        # Neither tool: refused before the run, no row attempted.
+        self.clear_data()
+        self.write_inputs()
+        status, lines = self.run_sender("--test")
+        self.assertEqual(status, 2, lines)
+        self.assertEqual(lines, ["メール送信ツール（SMTP.exe または curl.exe）が見つかりません。メール送信はしません。"])
+        self.assertEqual(len(read_records(self.echo)), 2)
+        self.assertFalse(os.path.exists(os.path.join(self.data, "SendMail.txt")))
 
 
 if __name__ == "__main__":

@@ -120,6 +120,8 @@ TEST(BodyFiles, LoadBringsTheBodyToShiftJis) {
   }
   char body[4];
   EXPECT_EQ(LoadBody((folder + "/missing.txt").c_str(), 3, body), kBodyNotOpened);
+  // A path that opens but cannot be read (a folder, where the system lets one be opened).
+  EXPECT_EQ(LoadBody(folder.c_str(), 3, body), kBodyNotOpened);
 }
 
 TEST(CodePages, ConversionsNameCodePage932) {

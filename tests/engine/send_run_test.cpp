@@ -232,6 +232,9 @@ TEST_F(SendRunTest, SetUpFailuresEndTheRun) {
        {"メール送信を開始しました。"}, kRunNoSheet},
       {"body", [](SendRunTest* t) { t->Set(SendSettings.BodyFile, (t->folder_ + "/gone.txt").c_str()); },
        {"メール送信を開始しました。", "メール本文ファイルをオープンできません。メール送信はしません。"}, kRunNoBody},
+      // A body that cannot be read (here a folder) must not go out as empty mails.
+      {"body unreadable", [](SendRunTest* t) { t->Set(SendSettings.BodyFile, t->folder_.c_str()); },
+       {"メール送信を開始しました。", "メール本文ファイルをオープンできません。メール送信はしません。"}, kRunNoBody},
       {"no header", [](SendRunTest*) { GridDoubleSetCell("A1", ""); },
        {"メール送信を開始しました。", "指定した行にはデータはありません。メール送信を終了します。"}, kRunStartRowEmpty},
       {"message file",
@@ -270,6 +273,48 @@ TEST_F(SendRunTest, SameAddressAndTitleTwiceInOneRunIsSentOnce) {
   RecordingWindow w = Run(1);
   EXPECT_EQ(w.lines[6], "[7]行はメール送信済です。スキップします。");
   EXPECT_EQ(Calls().size(), 1u);
+}
+
+TEST_F(SendRunTest, LogReplacedBetweenRunsIsReadAfresh) {
+  // Between two runs in one process the log is replaced by a file at least as long: what the
+  // first run read of the old file must not decide the second run.
+  auto line = [](const char* row, const char* title, const char* address) {
+    return S((std::string("2026/01/05 09:00:00 行番号[") + row + "] タイトル[" + title + "] 送信先アドレス[" +
+              address + "]\r\n").c_str());
+  };
+  struct Case {
+    const char* name;
+    const char* secondTitle;
+    bool loggedForSecondRun;  // the replacement holds the second run's rows
+  } cases[] = {
+      {"old lines gone", "{会社名} {氏名}様へのご案内", false},
+      {"new lines present", "{氏名}様 第二報", true},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    Run(1);
+    ASSERT_EQ(Calls().size(), 2u) << c.name;
+    std::string old = ReadFile(FileLocations.LogPath);
+    std::string replacement;
+    if (c.loggedForSecondRun) {
+      replacement = line("0002", "山田様 第二報", "yamada@example.jp") + line("0007", "伊藤様 第二報", "ito@example.jp");
+    }
+    while (replacement.size() < old.size() + 1) replacement += line("0099", "別件", "other@example.jp");
+    WriteFile(FileLocations.LogPath, replacement);
+
+    Set(SendSettings.MailTitle, c.secondTitle);
+    RecordingWindow w = Run(1);
+    ASSERT_EQ(w.lines.size(), 8u) << c.name;
+    if (c.loggedForSecondRun) {
+      EXPECT_EQ(w.lines[1], "[2]行はメール送信済です。スキップします。") << c.name;
+      EXPECT_EQ(w.lines[6], "[7]行はメール送信済です。スキップします。") << c.name;
+      EXPECT_EQ(Calls().size(), 2u) << c.name;
+    } else {
+      EXPECT_EQ(w.lines[1], "[2]行の[yamada@example.jp]にメール送信しました。") << c.name;
+      EXPECT_EQ(w.lines[6], "[7]行の[ito@example.jp]にメール送信しました。") << c.name;
+      EXPECT_EQ(Calls().size(), 4u) << c.name;
+    }
+  }
 }
 
 TEST_F(SendRunTest, StopAfterARowEndsTheRunWithoutItsPause) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/file_locations.h"
 #include "settings/send_settings.h"
 #include "tests/engine/engine_test_support.h"
 
@@ -104,6 +105,10 @@ TEST(SendInputChecks, InOrderWithTheirMessagesAndFilledValues) {
        [] {}},
       {"test run, bad test address", 1, [] { Set(SendSettings.TestAddress, "t@example.com, u@example.com"); }, false,
        {"テスト送信用の送信先アドレスに誤りがあります。"}, [] {}},
+      {"no transfer tool", 0, [&] { Set(FileLocations.ToolPath, folder + "/SMTP.exe"); }, false,
+       {"メール送信ツール（SMTP.exe または curl.exe）が見つかりません。メール送信はしません。"}, [] {}},
+      {"no transfer tool, test run", 1, [&] { Set(FileLocations.ToolPath, folder + "/SMTP.exe"); }, false,
+       {"メール送信ツール（SMTP.exe または curl.exe）が見つかりません。メール送信はしません。"}, [] {}},
       {"real run ignores the test address", 0, [] { Set(SendSettings.TestAddress, "bad"); }, true, {}, [] {}},
   };
   for (const Case& c : cases) {
@@ -115,6 +120,7 @@ TEST(SendInputChecks, InOrderWithTheirMessagesAndFilledValues) {
     Set(SendSettings.SheetName, "s");
     Set(SendSettings.MailColumn, "C");
     Set(SendSettings.TestAddress, "test@example.com");
+    Set(FileLocations.ToolPath, body);  // any existing file serves as the tool here
     c.arrange();
     std::vector<std::string> messages;
     EXPECT_EQ(CheckSendInputs(c.testRun, Collect, &messages), c.passes) << c.name;
