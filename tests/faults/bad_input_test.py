@@ -76,9 +76,9 @@ CHECKS = [
     ({"SheetName": "   "}, False, ["送信先アドレス一覧ファイル(Excel)のシート名が指定されていません。"], False),
     ({"MailColumn": ""}, False, ["シート内のe-Mail欄にが指定されていません。"], False),
     ({"StartRow": "10", "EndRow": "5"}, False, ["送信先アドレス一覧の送信開始行と終了行が逆転しています。"], False),
-    ({"StartRow": "", "EndRow": "1"}, False,
-     ["送信先アドレス一覧の送信開始行が指定されていません。2を設定します。",
-      "送信先アドレス一覧の送信開始行と終了行が逆転しています。"], False),
+    # The runner takes a start row below 2 (an empty one too) as 2 before the checks.
+    ({"StartRow": "", "EndRow": "1"}, False, ["送信先アドレス一覧の送信開始行と終了行が逆転しています。"], False),
+    ({"StartRow": "-5", "EndRow": "1"}, False, ["送信先アドレス一覧の送信開始行と終了行が逆転しています。"], False),
     ({"TestAddress": "<test@example.com>"}, True, ["テスト送信用の送信先アドレスに誤りがあります。"], False),
     ({"TestAddress": "test" + TA + "example.com"}, True, ["テスト送信用の送信先アドレスに誤りがあります。"], False),
     ({"TestAddress": "", "MailAddress": ""}, True,
