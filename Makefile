@@ -4,6 +4,7 @@ JOBS  ?= $(shell nproc)
 BUILD := build
 
 .PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo dist run deps clean bench-engine bench-gridbridge fuzz-xls
+.PHONY: fuzz long-run
 
 all: build
 
@@ -46,6 +47,10 @@ bench-engine: build-linux
 run: deps build-windows
 	@bash scripts/run-windows-program.sh
 
+# libFuzzer targets (clang, ASan, UBSan) in build/fuzz, each run for FUZZ_SECONDS (60 unless set).
+fuzz: deps
+	@FUZZ_SECONDS=$(or $(FUZZ_SECONDS),60) bash scripts/fuzz.sh
+
 # The .xls reader's fuzz target (libFuzzer, ASan, UBSan), outside the normal build.
 # FUZZ_SECONDS=300 by default.
 fuzz-xls:
@@ -55,6 +60,10 @@ fuzz-xls:
 bench-gridbridge: build-linux
 	cmake --build $(BUILD)/linux -j 2 --target gridbridge_bench
 	/usr/bin/python3 bench/gridbridge/run_bench.py $(BUILD)/linux
+
+# 5,000 rows through the runner, curl and the local SMTPS server; prints memory and arrivals.
+long-run: build-linux
+	ROWCASTER_SEND=$(BUILD)/linux/bin/rowcaster-send /usr/bin/python3 tests/faults/long_run.py
 
 clean:
 	rm -rf $(BUILD)

@@ -50,6 +50,16 @@ size_t ForEachWholeLine(const char* data, size_t size, Take take) {
   }
 }
 
+// A title or address as the log holds it: a line break inside (a cell written on two lines)
+// would split the row's line in two, so that the row never matched and went out again on
+// every run. CR and LF are logged, and looked up, as spaces.
+std::string AsLogged(const char* text) {
+  std::string out(text ? text : "");
+  for (char& c : out)
+    if (c == '\r' || c == '\n') c = ' ';
+  return out;
+}
+
 void StripLineEnd(const char* line, size_t* length) {
   while (*length > 0 && (line[*length - 1] == '\r' || line[*length - 1] == '\n')) --*length;
 }
@@ -143,7 +153,8 @@ void AppendSendLog(int row, const char* title, const char* address) {
   std::strftime(stamp, sizeof stamp, "%Y/%m/%d %H:%M:%S", &local);
   // A title text holds at most 1,023 bytes and an address 255: the line always fits.
   char line[2048];
-  int n = std::snprintf(line, sizeof line, kLogLineFormat, stamp, row, title, address);
+  int n = std::snprintf(line, sizeof line, kLogLineFormat, stamp, row, AsLogged(title).c_str(),
+                        AsLogged(address).c_str());
   if (n > 0) std::fwrite(line, 1, static_cast<size_t>(n) < sizeof line ? n : sizeof line - 1, file);
   std::fclose(file);
 }
@@ -155,9 +166,10 @@ void ResetSendLogCache() {
   gCache.tail.clear();
 }
 
-bool IsAlreadySent(const char* title, const char* address) {
-  if (!title) title = "";
-  if (!address) address = "";
+bool IsAlreadySent(const char* givenTitle, const char* givenAddress) {
+  const std::string loggedTitle = AsLogged(givenTitle), loggedAddress = AsLogged(givenAddress);
+  const char* title = loggedTitle.c_str();
+  const char* address = loggedAddress.c_str();
   if (gCache.path != FileLocations.LogPath) {
     ResetSendLogCache();
     gCache.path = FileLocations.LogPath;
@@ -196,22 +208,25 @@ bool IsAlreadySent(const char* title, const char* address) {
   return !gCache.tail.empty() && LineMatches(gCache.tail, title, address);
 }
 
-bool IsAlreadySentByFullScan(const char* title, const char* address) {
-  if (!title) title = "";
-  if (!address) address = "";
+bool IsAlreadySentByFullScan(const char* givenTitle, const char* givenAddress) {
+  const std::string loggedTitle = AsLogged(givenTitle), loggedAddress = AsLogged(givenAddress);
+  const char* title = loggedTitle.c_str();
+  const char* address = loggedAddress.c_str();
   FILE* file = platform::OpenStreamShared(FileLocations.LogPath, "rb");
   if (!file) return false;
+  // Lines are taken as bytes, zero bytes included (a log damaged by a crash may hold a run of
+  // them before the next line), exactly as the look-up that keeps what it read takes them.
   bool found = false;
   std::string line;
   char chunk[1024];
-  while (!found && std::fgets(chunk, sizeof chunk, file)) {
-    line += chunk;
-    // fgets stops at a zero byte too: take the line as far as it was read, as one piece.
-    if (line.empty() || line.back() != '\n') {
-      if (!std::feof(file) && std::strlen(chunk) == sizeof chunk - 1) continue;
+  size_t got;
+  while (!found && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    for (size_t i = 0; i < got && !found; ++i) {
+      line += chunk[i];
+      if (chunk[i] != '\n') continue;
+      found = LineMatches(line, title, address);
+      line.clear();
     }
-    found = LineMatches(line, title, address);
-    line.clear();
   }
   if (!found && !line.empty()) found = LineMatches(line, title, address);
   std::fclose(file);

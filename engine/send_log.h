@@ -5,10 +5,12 @@
 #pragma once
 #include <cstddef>
 
-// Appends one line for the row; a log that cannot be opened loses the line silently.
+// Appends one line for the row; a log that cannot be opened loses the line silently. A CR or
+// LF in the title or address is logged as a space, so that the line stays one line.
 void AppendSendLog(int row, const char* title, const char* address);
 
-// True when some line of the log holds exactly this title and exactly this address.
+// True when some line of the log holds exactly this title and exactly this address (CR and
+// LF taken as spaces, as they are logged).
 // The lines read are kept: each call reads only what was appended since the previous one
 // (and starts afresh when the log was replaced by a shorter file or another LogPath).
 bool IsAlreadySent(const char* title, const char* address);

@@ -126,6 +126,9 @@ const char* NextToken(const char* source, char* destination, const char* delimit
   bool begun = false;
   size_t copied = 0;
   size_t i = 0;
+  // Characters are copied whole: when the capacity runs out the walk stops before a
+  // double-byte character that would not fit, so the token never ends in half a character
+  // and the position returned is a character start from which the next call reads aright.
   while (source[i] && copied < capacity - 1) {
     char c = source[i];
     if (c == '"') {
@@ -134,19 +137,18 @@ const char* NextToken(const char* source, char* destination, const char* delimit
       ++i;
       continue;
     }
-    if (quoted) {
-      destination[copied++] = c;
-      ++i;
-      continue;
-    }
-    if (std::strchr(delimiters, c) && !IsTrailByte(source, i)) {
+    if (!quoted && std::strchr(delimiters, c) && !IsTrailByte(source, i)) {
       if (begun) break;
       ++i;
       continue;
     }
-    destination[copied++] = c;
-    begun = true;
-    ++i;
+    // A quote after a lead byte still toggles, as it does byte by byte.
+    size_t length = (CharLength(source + i) == 2 && source[i + 1] != '"') ? 2 : 1;
+    if (copied + length > capacity - 1) break;
+    std::memcpy(destination + copied, source + i, length);
+    copied += length;
+    i += length;
+    if (!quoted) begun = true;
   }
   destination[copied] = '\0';
   return copied ? source + i : nullptr;

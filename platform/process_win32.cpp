@@ -2,11 +2,25 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "platform/codepage.h"
 
 namespace platform {
+namespace {
+std::atomic<int> gTimeLimitMs{kDefaultProcessTimeLimitMs};
+}  // namespace
 
-int RunAndWait(const std::vector<std::string>& arguments) {
+void SetProcessTimeLimit(int milliseconds) {
+  gTimeLimitMs = milliseconds > 0 ? milliseconds : kDefaultProcessTimeLimitMs;
+}
+
+int ProcessTimeLimit() { return gTimeLimitMs; }
+
+int RunAndWait(const std::vector<std::string>& arguments) { return RunAndWait(arguments, gTimeLimitMs); }
+
+int RunAndWait(const std::vector<std::string>& arguments, int timeLimitMs) {
+  const bool limited = timeLimitMs > 0;
   std::string line;
   if (!BuildWindowsCommandLine(arguments, line) || arguments[0].empty()) return kProcessNotStarted;
   std::wstring wide = Cp932ToWide(line.c_str());
@@ -20,15 +34,52 @@ int RunAndWait(const std::vector<std::string>& arguments) {
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process;
   ZeroMemory(&process, sizeof process);
-  if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                      &startup, &process))
+  // A limited tool lives in a job that ends it when its last handle closes: with this call, or
+  // when the caller dies, so a killed run leaves no tool to finish a delivery never logged.
+  HANDLE job = limited ? CreateJobObjectW(nullptr, nullptr) : nullptr;
+  if (job) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+    ZeroMemory(&limits, sizeof limits);
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+      CloseHandle(job);
+      job = nullptr;
+    }
+  }
+  if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr,
+                      nullptr, &startup, &process)) {
+    if (job) CloseHandle(job);
     return kProcessNotStarted;
-  WaitForInputIdle(process.hProcess, INFINITE);
-  WaitForSingleObject(process.hProcess, INFINITE);
+  }
+  if (job && !AssignProcessToJobObject(job, process.hProcess)) {
+    CloseHandle(job);  // a job the caller's own job does not allow: run without one
+    job = nullptr;
+  }
+  ResumeThread(process.hThread);
+  // One limit for both waits: a tool that never gets idle or never ends is ended.
+  DWORD left = INFINITE;
+  if (limited) {
+    ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeLimitMs);
+    WaitForInputIdle(process.hProcess, static_cast<DWORD>(timeLimitMs));
+    ULONGLONG now = GetTickCount64();
+    left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+  } else {
+    WaitForInputIdle(process.hProcess, INFINITE);
+  }
+  if (WaitForSingleObject(process.hProcess, left) == WAIT_TIMEOUT) {
+    if (job) TerminateJobObject(job, 1);
+    else TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    if (job) CloseHandle(job);
+    return kProcessTimedOut;
+  }
   DWORD code = 0;
   int result = GetExitCodeProcess(process.hProcess, &code) ? static_cast<int>(code) : kProcessNotStarted;
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
+  if (job) CloseHandle(job);
   return result;
 }
 

@@ -23,6 +23,7 @@
 #include "engine/run_window.h"
 #include "engine/send_run.h"
 #include "platform/codepage.h"
+#include "platform/process.h"
 #include "runner/input_checks.h"
 #include "runner/runner_texts.h"
 #include "settings/data_folder.h"
@@ -116,6 +117,19 @@ void CatchStopRequests() {
 }
 #endif
 
+// Test hooks, for the suite only: ROWCASTER_TEST_PAUSE_MS replaces the 999 ms interval step
+// and the 1,000 ms skip pause, ROWCASTER_TEST_TOOL_LIMIT_MS the transfer tool's time limit.
+void ApplyTestHooks() {
+  if (const char* pause = std::getenv("ROWCASTER_TEST_PAUSE_MS")) {
+    int ms = std::atoi(pause);
+    if (ms >= 0) {
+      SendRunPauses.IntervalStepMs = ms;
+      SendRunPauses.SkipPauseMs = ms;
+    }
+  }
+  if (const char* limit = std::getenv("ROWCASTER_TEST_TOOL_LIMIT_MS")) platform::SetProcessTimeLimit(std::atoi(limit));
+}
+
 void Usage(FILE* stream) {
   std::fprintf(stream,
                "usage: rowcaster-send [--test]\n"
@@ -143,6 +157,7 @@ int main(int argc, char** argv) {
   SetConsoleOutputCP(CP_UTF8);
 #endif
 
+  ApplyTestHooks();
   BuildFileLocations();
   ResolveTransferTool();
   LoadSettings();

@@ -9,6 +9,7 @@ packages=(
   curl openssl python3-aiosmtpd python3-openpyxl imagemagick
   xlsx2csv unzip zip nsis
   libreoffice-calc-nogui
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -31,6 +31,10 @@ run "native tests" bash -c "cd build/linux && ctest --output-on-failure -j $jobs
 run "sanitizer tests" bash -c "cd build/asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $jobs"
 run "Windows tests under Wine" bash scripts/wine-session.sh bash -c "cd build/windows && ctest --output-on-failure -j $jobs"
 rm -f "$log"
+# The figures the fault and crash tests print (CTest keeps every test's output).
+for b in linux asan; do
+  grep -h -o -E '(faults injected|crash trials): .*' "build/$b/Testing/Temporary/LastTest.log" 2>/dev/null | sed "s/^/[$b] /"
+done
 echo
 echo "total: $passed passed, $failed failed"
 exit $status

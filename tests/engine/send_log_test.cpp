@@ -70,10 +70,13 @@ TEST_F(SendLogTest, MatchesExactTitleAndAddress) {
   for (const Case& m : misses) EXPECT_FALSE(Sent(m.title, m.address)) << U(m.title);
 }
 
-TEST_F(SendLogTest, LineBreakInsideATitleNeverMatches) {
+TEST_F(SendLogTest, LineBreakInsideATitleStaysOneLineAndMatches) {
   std::string title = S("一行目\r\n二行目");
   AppendSendLog(3, title.c_str(), "a@example.jp");
-  EXPECT_FALSE(Sent(title, "a@example.jp"));
+  std::string log = ReadFile(path_);
+  EXPECT_EQ(log.find('\n'), log.size() - 1) << "the row's line was split";
+  EXPECT_NE(log.find(S("タイトル[一行目  二行目]")), std::string::npos);
+  EXPECT_TRUE(Sent(title, "a@example.jp"));
   EXPECT_FALSE(Sent(S("二行目"), "a@example.jp"));
 }
 

@@ -1,0 +1,73 @@
+#include "fuzz_support.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace fuzz_support {
+namespace {
+struct Scratch {
+  std::string path;
+  Scratch() {
+    std::string root = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    path = root + "/rowcaster-fuzz-" + std::to_string(getpid());
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path);
+  }
+  ~Scratch() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+};
+}  // namespace
+
+const std::string& ScratchFolder() {
+  static Scratch scratch;
+  return scratch.path;
+}
+
+void WriteFile(const std::string& path, const void* data, size_t size) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  FUZZ_CHECK(f != nullptr);
+  if (size) FUZZ_CHECK(std::fwrite(data, 1, size, f) == size);
+  FUZZ_CHECK(std::fclose(f) == 0);
+}
+
+bool ReadFile(const std::string& path, std::string* bytes) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  bytes->clear();
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes->append(buffer, n);
+  std::fclose(f);
+  return true;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+void DeleteFile(const std::string& path) { ::unlink(path.c_str()); }
+
+bool IsLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+size_t CharLengthAt(const char* text, size_t position) {
+  return IsLead(static_cast<unsigned char>(text[position])) && text[position + 1] != '\0' ? 2 : 1;
+}
+
+void SplitInput(const uint8_t* data, size_t size, std::string* parts, int count) {
+  int part = 0;
+  for (int i = 0; i < count; ++i) parts[i].clear();
+  for (size_t i = 0; i < size; ++i) {
+    if (data[i] == 0xFF && part < count - 1) {
+      ++part;
+      continue;
+    }
+    parts[part] += static_cast<char>(data[i]);
+  }
+}
+
+}  // namespace fuzz_support

@@ -1,0 +1,124 @@
+"""Starting inputs for the fuzz targets, written fresh on every fuzz run.
+
+Workbooks are written by openpyxl here, never kept as binary files in the tree."""
+import io
+import os
+import sys
+
+out = sys.argv[1]
+
+
+def sj(text):
+    return text.encode("cp932")
+
+
+def put(target, name, data):
+    folder = os.path.join(out, target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def scramble(data):
+    n = len(data)
+    b = bytearray(data)
+    for k in range(n):
+        if n % 2 == 1 and k == n // 2:
+            continue
+        v = ~data[n - 1 - k] & 0xFF
+        b[k] = ((v << 4) | (v >> 4)) & 0xFF
+    return bytes(b)
+
+
+SEP = b"\xff"
+
+# Settings: stored forms of real-looking files.
+fields = [sj("sales@example.com"), b"login", b"pa\"ss word", sj("営業部　ソ表"), b"127.0.0.1", b"465",
+          sj("{会社名} {氏名}様へのご案内"), sj("C:\\データ\\本文.html"), sj("C:\\ソ\\list.xlsx"), b"Sheet1",
+          b"C", b"2", b"999", b"4", b"test@example.com"]
+put("fuzz_settings", "full", scramble(b"".join(f + b"\r\n" for f in fields)))
+put("fuzz_settings", "builtin", scramble(b"\r\n" * 11 + b"2\r\n999\r\n4\r\n\r\n"))
+put("fuzz_settings", "quoted", scramble(b'  "Sales"  \n"\n\tx\t\r\n' + b"x" * 300 + b"\r\n"))
+
+# Shift-JIS helpers: text, 0xFF, pattern, 0xFF, search byte and capacity.
+for i, (text, pattern, extra) in enumerate([
+        (sj("C:\\ソ\\表示\\file.txt"), b"\\", b"\\\x10"),
+        (b'  "quoted, value"  \r\n', b",", b'"\x05'),
+        (sj("<meta CHARSET=UTF-8>ゾ]"), b"charset=utf-8", b"]\x20"),
+        (sj("あいう,えお\t\"か,き\" く"), sj("え"), b",\x04"),
+        (b"\x83\x83\x83\x5c\x81\x40@", b"\x83\x5c", b"@\x03")]):
+    put("fuzz_sjis_text", "seed%d" % i, text + SEP + pattern + SEP + extra)
+
+# GridBridge: workbooks written by openpyxl, whole (first byte even) and as their XML parts
+# (first byte odd), and text files in each encoding.
+try:
+    import datetime
+    import zipfile
+    import openpyxl
+
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "顧客一覧"
+    rows = [["会社名", "氏名", "メール", "金額", "日付"],
+            ["株式会社ソ表", "山田 太郎", "taro@example.jp", 1234.5, datetime.date(2024, 3, 1)],
+            ["{氏名}", " \"quoted\" ", "a b@example.jp", 0.1, "=1+1"],
+            ["x" * 300, "ゾ]" * 100, "", -7, True]]
+    for r in rows:
+        ws.append(r)
+    ws["C5"] = "=A2&B2"
+    ws2 = wb.create_sheet("Sheet2")
+    ws2["A1"] = "only"
+    buf = io.BytesIO()
+    wb.save(buf)
+    whole = buf.getvalue()
+    put("fuzz_xlsx", "openpyxl", b"\x00" + whole)
+    z = zipfile.ZipFile(io.BytesIO(whole))
+    names = z.namelist()
+
+    def part(name):
+        return z.read(name) if name in names else b""
+    put("fuzz_xlsx", "parts", b"\x01" + SEP.join([part("xl/workbook.xml"), part("xl/worksheets/sheet1.xml"),
+                                                   part("xl/sharedStrings.xml"), part("xl/styles.xml")]))
+    put("fuzz_xlsx", "parts_entry", b"\x03" + SEP.join([part("xl/workbook.xml"), part("xl/worksheets/sheet1.xml"),
+                                                         part("xl/sharedStrings.xml"), part("xl/styles.xml")]))
+except Exception as e:  # seeds are a help, not a need
+    print("no workbook seeds:", e)
+
+text = "会社名,氏名,メール\r\n\"株式会社\"\"ソ\"\"\",山田,taro@example.jp\r\n,\"a,\r\nb\",x\n"
+put("fuzz_csv", "sjis", text.encode("cp932"))
+put("fuzz_csv", "utf8", text.encode("utf-8"))
+put("fuzz_csv", "utf8bom", b"\xef\xbb\xbf" + text.encode("utf-8"))
+put("fuzz_csv", "utf16le", b"\xff\xfe" + text.encode("utf-16-le"))
+put("fuzz_csv", "utf16be", b"\xfe\xff" + text.encode("utf-16-be"))
+
+# The engine.
+put("fuzz_load_body", "utf8_txt", b"\x00" + "{会社名}\r\n{氏名} 様\r\n".encode("utf-8"))
+put("fuzz_load_body", "bom_txt", b"\x00\xef\xbb\xbf" + "本文です".encode("utf-8"))
+put("fuzz_load_body", "sjis_txt", b"\x00" + sj("本文です。ソ表\r\n"))
+put("fuzz_load_body", "utf8_html", b"\x01" + '<meta charset=UTF-8><p>{氏名}様</p>'.encode("utf-8"))
+put("fuzz_load_body", "sjis_html", b"\x02" + sj('<meta charset="Shift_JIS"><p>{氏名}様</p>'))
+put("fuzz_load_body", "short", b"\x80" + "途中まで".encode("utf-8"))
+for i, title in enumerate(["Hi there?_", "{会社名} {氏名}様 ご案内", "ｱｲｳｴｵ" * 60, "株式会社" + "ゾ" * 120]):
+    put("fuzz_header_word", "title%d" % i, sj(title))
+put("fuzz_merge", "letter", SEP.join([
+    sj("{会社名}\r\n{氏名} 様 {メール} {{氏名}} {未知}"), sj("会社名"), sj("{氏名}商事"), sj("氏名"),
+    sj('  "山田"  '), sj("メール"), b"a@example.jp", b"", b"", b"", b"", b"", b"", b"\x01"]))
+put("fuzz_merge", "tight", SEP.join([b"{A}{A}{A}", b"A", b"x" * 200, b"B", b"{A}", b"", b"", b"", b"", b"", b"", b"", b"", b"\x00"]))
+line = lambda row, title, addr: sj("2026/12/10 10:00:00 行番号[%04d] タイトル[" % row) + title + sj("] 送信先アドレス[") + addr + b"]\r\n"
+log = line(2, sj("ご案内"), b"a@example.jp") + line(3, sj("ゾ]の件"), b"b@example.jp") + line(12345, b"", b"")
+put("fuzz_send_log", "log", SEP.join([log, sj("ゾ]の件"), b"b@example.jp", line(4, sj("追記"), b"c@example.jp")[:30]]))
+put("fuzz_send_log", "tricky", SEP.join([line(5, sj("] 送信先アドレス[x"), b"d@example.jp"), sj("] 送信先アドレス[x"), b"d@example.jp", b"\n"]))
+
+# .xls workbooks, where the tree has their generator (it converts openpyxl workbooks).
+xls_maker = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "xls", "make_workbooks.py")
+if os.path.exists(xls_maker):
+    import subprocess
+    fixtures = os.path.join(out, "xls-fixtures")
+    done = subprocess.run([sys.executable, xls_maker, "--out", fixtures, "--cache", os.path.join(out, "xls-cache")],
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if done.returncode == 0:
+        for name in os.listdir(fixtures):
+            path = os.path.join(fixtures, name)
+            if name.endswith(".xls") and os.path.getsize(path) <= 1 << 20:
+                with open(path, "rb") as f:
+                    put("fuzz_xls", name, f.read())
