@@ -3,8 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BUILD := build
 
-.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo dist run deps clean bench-engine bench-gridbridge fuzz-xls
-.PHONY: fuzz long-run
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo dist run deps clean bench-engine bench-gridbridge fuzz-xls fuzz long-run
 
 all: build
 
