@@ -17,17 +17,6 @@ using fuzz_support::CharLengthAt;
 
 namespace {
 
-std::string Trim(const std::string& in) {
-  size_t b = 0, e = in.size();
-  while (b < e && in[b] == ' ') ++b;
-  while (e > b && (in[e - 1] == ' ' || in[e - 1] == '\r' || in[e - 1] == '\n')) --e;
-  if (e > b && in[b] == '"') {
-    if (e - b == 1) return "";
-    if (in[e - 1] == '"') ++b, --e;
-  }
-  return in.substr(b, e - b);
-}
-
 // The first match at or after `from`, moving one character at a time from `from`.
 size_t Find(const std::string& text, const std::string& pattern, size_t from) {
   for (size_t i = from; i < text.size(); i += CharLengthAt(text.c_str(), i))
@@ -97,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string header = Cut(parts[1 + 2 * c], 255);
     if (header.empty()) break;
     ++columns;
-    std::string value = Trim(Cut(parts[2 + 2 * c], 255));
+    std::string value = fuzz_support::ReferenceTrim(Cut(parts[2 + 2 * c], 255));
     if (header.size() <= 253 && ReferenceReplaceAll(expected, capacity, "{" + header + "}", value) < 0) want = -1;
     if (SendSettings.MailColumn[0] == 'A' + c) address = value;
   }
@@ -112,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(std::strlen(RowAddress) < sizeof RowAddress && address == RowAddress);
   FUZZ_CHECK(RowIsEmpty(2) == (columns == 0 || [&] {
                for (int c = 0; c < columns; ++c)
-                 if (!Trim(Cut(parts[2 + 2 * c], 255)).empty()) return false;
+                 if (!fuzz_support::ReferenceTrim(Cut(parts[2 + 2 * c], 255)).empty()) return false;
                return true;
              }()));
   ClearPlaceholders();

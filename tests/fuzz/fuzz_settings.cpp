@@ -27,17 +27,6 @@ std::string Scrambled(std::string bytes) {
   return out;
 }
 
-std::string ReferenceTrim(const std::string& in) {
-  size_t b = 0, e = in.size();
-  while (b < e && in[b] == ' ') ++b;
-  while (e > b && (in[e - 1] == ' ' || in[e - 1] == '\r' || in[e - 1] == '\n')) --e;
-  if (e > b && in[b] == '"') {
-    if (e - b == 1) return "";
-    if (in[e - 1] == '"') ++b, --e;
-  }
-  return in.substr(b, e - b);
-}
-
 // The longest prefix of whole characters that fits capacity - 1 bytes.
 std::string FitWhole(const std::string& text, size_t capacity) {
   size_t n = 0;

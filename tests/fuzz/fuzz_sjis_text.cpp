@@ -22,19 +22,6 @@ std::vector<bool> CharacterStarts(const char* text, size_t length) {
   return starts;
 }
 
-// The trimming rule written out plainly: spaces in front; spaces, CR, LF behind; then one
-// pair of enclosing quotes (a lone quote becomes empty).
-std::string ReferenceTrim(const std::string& in) {
-  size_t b = 0, e = in.size();
-  while (b < e && in[b] == ' ') ++b;
-  while (e > b && (in[e - 1] == ' ' || in[e - 1] == '\r' || in[e - 1] == '\n')) --e;
-  if (e > b && in[b] == '"') {
-    if (e - b == 1) return "";
-    if (in[e - 1] == '"') ++b, --e;
-  }
-  return in.substr(b, e - b);
-}
-
 int Lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 0x20 : c; }
 
 // The case-blind search as a plain walk: a candidate is taken at each character start (or,
@@ -81,7 +68,7 @@ void CheckTrimField(const std::string& text) {
   char* result = TrimField(buffer.get());
   FUZZ_CHECK(result == buffer.get());
   std::string trimmed(result);
-  FUZZ_CHECK(trimmed == ReferenceTrim(text.c_str()));
+  FUZZ_CHECK(trimmed == fuzz_support::ReferenceTrim(text.c_str()));
   FUZZ_CHECK(trimmed.size() <= std::strlen(text.c_str()));
   // No space in front, unless it stood inside the dropped quotes.
   if (!trimmed.empty() && trimmed[0] == ' ') FUZZ_CHECK(text.c_str()[text.find_first_not_of(' ')] == '"');

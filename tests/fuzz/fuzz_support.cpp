@@ -70,4 +70,15 @@ void SplitInput(const uint8_t* data, size_t size, std::string* parts, int count)
   }
 }
 
+std::string ReferenceTrim(const std::string& in) {
+  size_t b = 0, e = in.size();
+  while (b < e && in[b] == ' ') ++b;
+  while (e > b && (in[e - 1] == ' ' || in[e - 1] == '\r' || in[e - 1] == '\n')) --e;
+  if (e > b && in[b] == '"') {
+    if (e - b == 1) return "";
+    if (in[e - 1] == '"') ++b, --e;
+  }
+  return in.substr(b, e - b);
+}
+
 }  // namespace fuzz_support

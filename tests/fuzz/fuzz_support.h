@@ -32,6 +32,10 @@ void DeleteFile(const std::string& path);
 bool IsLead(unsigned char b);
 size_t CharLengthAt(const char* text, size_t position);
 
+// The trimming rule written out plainly: spaces in front; spaces, CR, LF behind; then one
+// pair of enclosing quotes (a lone quote becomes empty).
+std::string ReferenceTrim(const std::string& in);
+
 // Splits fuzz input at the first occurrence of the byte 0xFF into parts (at most `count`).
 // Missing parts are empty; the last part takes the rest.
 void SplitInput(const uint8_t* data, size_t size, std::string* parts, int count);
