@@ -1,6 +1,5 @@
 #include "platform/process.h"
 
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -20,8 +19,6 @@ extern char** environ;
 
 namespace platform {
 namespace {
-
-std::atomic<int> gTimeLimitMs{kDefaultProcessTimeLimitMs};
 
 long long NowMs() {
   struct timespec t;
@@ -134,14 +131,6 @@ pid_t StartHidden(std::vector<char*>& argv, bool) {
 #endif
 
 }  // namespace
-
-void SetProcessTimeLimit(int milliseconds) {
-  gTimeLimitMs = milliseconds > 0 ? milliseconds : kDefaultProcessTimeLimitMs;
-}
-
-int ProcessTimeLimit() { return gTimeLimitMs; }
-
-int RunAndWait(const std::vector<std::string>& arguments) { return RunAndWait(arguments, gTimeLimitMs); }
 
 int RunAndWait(const std::vector<std::string>& arguments, int timeLimitMs) {
   if (arguments.empty() || arguments[0].empty()) return kProcessNotStarted;

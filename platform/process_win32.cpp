@@ -2,22 +2,9 @@
 
 #include <windows.h>
 
-#include <atomic>
-
 #include "platform/codepage.h"
 
 namespace platform {
-namespace {
-std::atomic<int> gTimeLimitMs{kDefaultProcessTimeLimitMs};
-}  // namespace
-
-void SetProcessTimeLimit(int milliseconds) {
-  gTimeLimitMs = milliseconds > 0 ? milliseconds : kDefaultProcessTimeLimitMs;
-}
-
-int ProcessTimeLimit() { return gTimeLimitMs; }
-
-int RunAndWait(const std::vector<std::string>& arguments) { return RunAndWait(arguments, gTimeLimitMs); }
 
 int RunAndWait(const std::vector<std::string>& arguments, int timeLimitMs) {
   const bool limited = timeLimitMs > 0;
