@@ -16,6 +16,7 @@ import unittest
 import openpyxl
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from settings_file import scramble, write_plain_settings  # noqa: E402
 from smtps_server import SmtpsServer  # noqa: E402
 
 RUNNER = os.environ.get("ROWCASTER_SEND", "")
@@ -30,19 +31,6 @@ ROWS = [
     ["南海物産", "田中", 'tanaka@example.jp" --upload-file /etc/passwd "'],
 ]
 TITLE = "{会社名} {氏名}様 ご案内?_"
-
-
-def scramble(data):
-    """The stored settings form: byte k is nibble-swap(NOT byte n-1-k); the middle byte of an
-    odd length stays. Its own inverse."""
-    n = len(data)
-    out = bytearray(data)
-    for k in range(n):
-        if n % 2 == 1 and k == n // 2:
-            continue
-        b = (~data[n - 1 - k]) & 0xFF
-        out[k] = ((b << 4) | (b >> 4)) & 0xFF
-    return bytes(out)
 
 
 class Delivery(unittest.TestCase):
@@ -92,12 +80,7 @@ class Delivery(unittest.TestCase):
             "IntervalSeconds": "1", "TestAddress": "test@example.com",
         }
         values.update(overrides)
-        order = ["MailAddress", "LoginId", "Password", "SenderName", "SmtpServer", "SmtpPort",
-                 "MailTitle", "BodyFile", "ListFile", "SheetName", "MailColumn", "StartRow",
-                 "EndRow", "IntervalSeconds", "TestAddress"]
-        text = "".join(values[k] + "\r\n" for k in order)
-        with open(os.path.join(self.data, "Environ.def"), "wb") as f:
-            f.write(text.encode("cp932"))
+        write_plain_settings(self.data, values)
 
     def stored_settings(self):
         with open(os.path.join(self.data, "Environ.psw"), "rb") as f:

@@ -14,14 +14,12 @@ import openpyxl
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
+from settings_file import write_plain_settings  # noqa: E402
 
 RUNNER = os.environ.get("ROWCASTER_SEND", "")
 LOGIN, PASSWORD = "sales", "s3cret"
 HEADER = ["会社名", "氏名", "メール"]
 TITLE = "{会社名} {氏名}様へのご案内"
-FIELDS = ["MailAddress", "LoginId", "Password", "SenderName", "SmtpServer", "SmtpPort", "MailTitle",
-          "BodyFile", "ListFile", "SheetName", "MailColumn", "StartRow", "EndRow", "IntervalSeconds",
-          "TestAddress"]
 
 SENT = "[{row}]行の[{address}]にメール送信しました。"
 FAILED = "[{row}]行の[{address}]へのメール送信に失敗しました。"
@@ -73,10 +71,7 @@ class Workspace:
         }
         values.update(overrides)
         self.settings = values
-        raw = b"".join((values[k].encode("cp932") if isinstance(values[k], str) else values[k]) + b"\r\n"
-                       for k in FIELDS)
-        with open(os.path.join(self.data, "Environ.def"), "wb") as f:
-            f.write(raw)
+        write_plain_settings(self.data, values)
         # The stored form would win over the plain file at start-up.
         psw = os.path.join(self.data, "Environ.psw")
         if os.path.exists(psw):
