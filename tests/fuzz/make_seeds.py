@@ -5,6 +5,9 @@ import io
 import os
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from settings_file import scramble  # noqa: E402
+
 out = sys.argv[1]
 
 
@@ -17,17 +20,6 @@ def put(target, name, data):
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, name), "wb") as f:
         f.write(data)
-
-
-def scramble(data):
-    n = len(data)
-    b = bytearray(data)
-    for k in range(n):
-        if n % 2 == 1 and k == n // 2:
-            continue
-        v = ~data[n - 1 - k] & 0xFF
-        b[k] = ((v << 4) | (v >> 4)) & 0xFF
-    return bytes(b)
 
 
 SEP = b"\xff"
