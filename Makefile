@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BUILD := build
 
-.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo dist run deps clean bench-engine bench-gridbridge fuzz-xls fuzz long-run
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo dist run deps clean bench-engine bench-gridbridge fuzz long-run
 
 all: build
 
@@ -49,11 +49,6 @@ run: deps build-windows
 # libFuzzer targets (clang, ASan, UBSan) in build/fuzz, each run for FUZZ_SECONDS (60 unless set).
 fuzz: deps
 	@FUZZ_SECONDS=$(or $(FUZZ_SECONDS),60) bash scripts/fuzz.sh
-
-# The .xls reader's fuzz target (libFuzzer, ASan, UBSan), outside the normal build.
-# FUZZ_SECONDS=300 by default.
-fuzz-xls:
-	bash tests/fuzz/run-xls-fuzz.sh $(FUZZ_SECONDS)
 
 # GridBridge against openpyxl, xlsx2csv and the inflate floor; prints the figures.
 bench-gridbridge: build-linux

@@ -13,7 +13,7 @@
 #include "app/smtp_set.h"
 #include "framework/win_app.h"
 #include "engine/run_state.h"
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "resources/resource.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -155,8 +155,8 @@ BOOL CRowcasterDlg::OnInitDialog() {
   SendButton.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 
   MailTitleField.SetLimitText(256);
-  BodyFileField.SetLimitText(260);
-  ListFileField.SetLimitText(260);
+  BodyFileField.SetLimitText(kPathCapacity);
+  ListFileField.SetLimitText(kPathCapacity);
   SheetNameField.SetLimitText(256);
   MailColumnField.SetLimitText(1);
   StartRowField.SetLimitText(6);
@@ -318,7 +318,7 @@ void CRowcasterDlg::OnSmtpSettings() {
 }
 
 const char* PickFile(const char* initialFolder, const char* keyword) {
-  static char picked[260];
+  static char picked[kPathCapacity];
   std::string filter;
   if (std::strcmp(keyword, "xls") == 0) {
     filter = "Excel(*.xlsx;*.xls)|*.xlsx;*.xls||";

@@ -7,7 +7,7 @@
 #include "app/rowcaster_dlg.h"
 #include "engine/run_state.h"
 #include "engine/send_run.h"
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "platform/codepage.h"
 #include "resources/resource.h"
 #include "runner/input_checks.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "app/messages.h"
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "resources/resource.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "engine/mail_address.h"
 
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 
 bool IsUsableAddress(const char* address) {
   if (!address || !*address || !FindChar(address, '@')) return false;

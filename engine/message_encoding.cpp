@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "settings/send_settings.h"
@@ -80,7 +80,7 @@ int LoadBody(const char* path, long long size, char* body) {
 }
 
 bool IsHtmlBodyFile(const char* path) {
-  char name[260];
+  char name[kPathCapacity];
   CopyWhole(name, FileNamePart(path ? path : ""), sizeof name);
   if (std::strlen(name) <= 4) return false;
   const char* dot = ReverseFindChar(name, '.');

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "gridbridge/gridbridge.h"
 #include "platform/alert.h"
 #include "settings/send_settings.h"

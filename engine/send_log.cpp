@@ -6,20 +6,12 @@
 #include <string>
 #include <unordered_set>
 
-#include "engine/sjis_text.h"
+#include "engine/engine_texts.h"
+#include "text/sjis_text.h"
 #include "platform/files.h"
 #include "settings/file_locations.h"
 
 namespace {
-
-// " 行番号[", " タイトル[", "] 送信先アドレス[" in Shift-JIS.
-constexpr char kRowMarker[] = " \x8Ds\x94\xD4\x8D\x86[";
-constexpr char kTitleMarker[] = " \x83^\x83" "C\x83g\x83\x8B[";
-constexpr char kAddressMarker[] = "] \x91\x97\x90M\x90\xE6\x83" "A\x83h\x83\x8C\x83X[";
-
-// The line format: timestamp, row number, title, address.
-constexpr char kLogLineFormat[] =
-    "%s \x8Ds\x94\xD4\x8D\x86[%04d] \x83^\x83" "C\x83g\x83\x8B[%s] \x91\x97\x90M\x90\xE6\x83" "A\x83h\x83\x8C\x83X[%s]\r\n";
 
 inline size_t CharLength(const char* p, const char* end) {
   return (IsLeadByte(static_cast<unsigned char>(*p)) && p + 1 < end) ? 2 : 1;
@@ -105,23 +97,23 @@ bool SeekTo(FILE* file, long long offset) {
 bool ParseSendLogLine(const char* line, size_t length, const char** title, size_t* titleLength,
                       const char** address, size_t* addressLength) {
   const char* end = line + length;
-  const size_t rowLength = sizeof kRowMarker - 1;
-  const size_t titleMarkerLength = sizeof kTitleMarker - 1;
-  const size_t addressMarkerLength = sizeof kAddressMarker - 1;
+  const size_t rowLength = sizeof kLogRowMarker - 1;
+  const size_t titleMarkerLength = sizeof kLogTitleMarker - 1;
+  const size_t addressMarkerLength = sizeof kLogAddressMarker - 1;
   const char* rowMark = nullptr;
   const char* titleStart = nullptr;
   const char* lastAddressMark = nullptr;
   for (const char* p = line; p < end; p += CharLength(p, end)) {
     if (!rowMark) {
-      if (MatchesAt(p, end, kRowMarker, rowLength)) rowMark = p;
+      if (MatchesAt(p, end, kLogRowMarker, rowLength)) rowMark = p;
     } else if (!titleStart) {
-      if (MatchesAt(p, end, kTitleMarker, titleMarkerLength)) {
+      if (MatchesAt(p, end, kLogTitleMarker, titleMarkerLength)) {
         titleStart = p + titleMarkerLength;
         p = titleStart;
         if (p >= end) break;
         // The title starts a new character: go on from it without stepping over it.
         for (;;) {
-          if (MatchesAt(p, end, kAddressMarker, addressMarkerLength)) lastAddressMark = p;
+          if (MatchesAt(p, end, kLogAddressMarker, addressMarkerLength)) lastAddressMark = p;
           p += CharLength(p, end);
           if (p >= end) break;
         }

@@ -13,7 +13,7 @@
 #include "engine/placeholder_merge.h"
 #include "engine/run_state.h"
 #include "engine/send_log.h"
-#include "engine/status_texts.h"
+#include "engine/engine_texts.h"
 #include "gridbridge/gridbridge.h"
 #include "platform/files.h"
 #include "platform/process.h"

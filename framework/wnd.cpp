@@ -4,7 +4,7 @@
 
 #include <unordered_map>
 
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "platform/codepage.h"
 
 namespace {

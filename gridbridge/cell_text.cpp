@@ -4,7 +4,7 @@
 #include <vector>
 
 
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "gridbridge/sheet_table.h"
 #include "platform/codepage.h"
 

@@ -6,6 +6,12 @@
 
 namespace platform {
 
+// The lead bytes of code page 932's double-byte characters, 0x81..0x9F and 0xE0..0xFC: a fixed
+// range test that consults no code page table. The one such test of the whole tree.
+constexpr bool IsLeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
 // Shift-JIS to UTF-8. Bytes that are not valid Shift-JIS become replacement characters,
 // as MultiByteToWideChar does with flags 0. Stops at the first zero byte or after len bytes.
 std::string Cp932ToUtf8(const char* text, size_t len);

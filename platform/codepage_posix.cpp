@@ -69,8 +69,7 @@ bool IsAscii(const char* text, size_t len) {
 }
 
 size_t SkipSjis(const unsigned char* p, size_t left) {
-  bool lead = (p[0] >= 0x81 && p[0] <= 0x9F) || (p[0] >= 0xE0 && p[0] <= 0xFC);
-  return (lead && left >= 2 && p[1] >= 0x40) ? 2 : 1;
+  return (IsLeadByte(p[0]) && left >= 2 && p[1] >= 0x40) ? 2 : 1;
 }
 
 size_t SkipUtf8(const unsigned char* p, size_t left) {

@@ -1,6 +1,7 @@
 // File access for the portable core. Every path is a Shift-JIS (code page 932) text;
 // the Win32 side converts it to UTF-16 for the wide calls, the POSIX side to UTF-8.
 #pragma once
+#include <cstddef>
 #include <cstdio>
 #include <fcntl.h>
 
@@ -9,6 +10,9 @@
 #endif
 
 namespace platform {
+
+// The size of every path buffer of the system, its terminating zero included.
+constexpr size_t kPathCapacity = 260;
 
 // Permission bits for a newly created file (read and write for the owner).
 #ifdef _WIN32

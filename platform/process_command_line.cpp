@@ -1,5 +1,6 @@
 #include <cstddef>
 
+#include "platform/codepage.h"
 #include "platform/process.h"
 
 namespace platform {
@@ -14,8 +15,6 @@ bool IsOptionName(const std::string& argument) {
   return true;
 }
 
-bool IsLead(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
-
 // One argument in double quotes: n backslashes before a quote become 2n + 1 and the quote;
 // n backslashes before the closing quote become 2n; all others stay as they are.
 void AppendQuoted(const std::string& argument, std::string& line) {
@@ -23,7 +22,7 @@ void AppendQuoted(const std::string& argument, std::string& line) {
   size_t backslashes = 0;
   for (size_t i = 0; i < argument.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(argument[i]);
-    if (IsLead(c) && i + 1 < argument.size()) {
+    if (IsLeadByte(c) && i + 1 < argument.size()) {
       line.append(backslashes, '\\');
       backslashes = 0;
       line += argument[i];

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/mail_address.h"
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "platform/files.h"
 #include "runner/runner_texts.h"
 #include "settings/send_settings.h"

@@ -2,24 +2,23 @@
 
 #include <cstring>
 
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "settings/directory_chain.h"
 
 namespace {
-constexpr size_t kPathBuffer = 260;
 
-char gModulePath[kPathBuffer];
+char gModulePath[kPathCapacity];
 bool gModulePathFetched = false;
-char gDataFolder[kPathBuffer];
+char gDataFolder[kPathCapacity];
 
 // Appends `text` to the path in `buffer` (260 bytes); false, leaving the buffer as it was,
 // when the result would not fit.
 bool Append(char* buffer, const char* text) {
   size_t used = std::strlen(buffer);
   size_t more = std::strlen(text);
-  if (used + more + 1 > kPathBuffer) return false;
+  if (used + more + 1 > kPathCapacity) return false;
   std::memcpy(buffer + used, text, more + 1);
   return true;
 }
@@ -40,12 +39,12 @@ bool EndsInSeparator(const char* text, char separator) {
 // The next component of a path: Windows paths split at ':' and '\' (never at a trail byte,
 // quotes taken literally), POSIX paths at '/' only. nullptr when no component is left.
 const char* NextComponent(const char* source, char* component, PathStyle style) {
-  if (style == PathStyle::Windows) return NextToken(source, component, ":\\", kPathBuffer);
+  if (style == PathStyle::Windows) return NextToken(source, component, ":\\", kPathCapacity);
   component[0] = '\0';
   while (*source == '/') ++source;
   size_t n = 0;
   while (source[n] && source[n] != '/') ++n;
-  if (n == 0 || n + 1 > kPathBuffer) return nullptr;
+  if (n == 0 || n + 1 > kPathCapacity) return nullptr;
   std::memcpy(component, source, n);
   component[n] = '\0';
   return source + n;
@@ -59,10 +58,10 @@ bool HostMake(const char* path, void*) { return platform::MakeFolder(path); }
 }  // namespace
 
 int WalkDirectoryChain(const char* path, PathStyle style, const FolderOperations& operations) {
-  if (!path || !*path || std::strlen(path) + 1 > kPathBuffer) return 0;
+  if (!path || !*path || std::strlen(path) + 1 > kPathCapacity) return 0;
   const char separator = style == PathStyle::Windows ? '\\' : '/';
-  char walked[kPathBuffer] = "";
-  char component[kPathBuffer];
+  char walked[kPathCapacity] = "";
+  char component[kPathCapacity];
   const char* rest = path;
   bool first = true;
   if (style == PathStyle::Posix && path[0] == '/') std::strcpy(walked, "/");
@@ -93,15 +92,15 @@ int WalkDirectoryChain(const char* path, PathStyle style, const FolderOperations
 const char* GetModulePath() {
   if (!gModulePathFetched) {
     gModulePathFetched = true;
-    platform::GetExecutablePath(gModulePath, kPathBuffer);
+    platform::GetExecutablePath(gModulePath, kPathCapacity);
   }
   return gModulePath;
 }
 
 const char* GetDataFolder(const char* productName) {
   gDataFolder[0] = '\0';
-  int found = platform::GetEnvironmentText("ProgramData", gDataFolder, kPathBuffer);
-  if (found == 0) found = platform::GetFallbackDataRoot(gDataFolder, kPathBuffer);
+  int found = platform::GetEnvironmentText("ProgramData", gDataFolder, kPathCapacity);
+  if (found == 0) found = platform::GetFallbackDataRoot(gDataFolder, kPathCapacity);
   if (found <= 0) {
     gDataFolder[0] = '\0';
     return gDataFolder;

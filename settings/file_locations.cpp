@@ -2,13 +2,12 @@
 
 #include <cstring>
 
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "settings/data_folder.h"
 
 FileLocationsRecord FileLocations = {};
 
 namespace {
-constexpr size_t kPathBuffer = 260;
 
 // "folder" + separator + "name" into a 260-byte buffer. A result that would not fit, or a
 // folder that is not known (empty), leaves the path empty rather than naming another file.
@@ -16,7 +15,7 @@ void JoinPath(char* out, const char* folder, const char* name) {
   out[0] = '\0';
   size_t folderLength = std::strlen(folder);
   size_t nameLength = std::strlen(name);
-  if (folderLength == 0 || folderLength + 1 + nameLength + 1 > kPathBuffer) return;
+  if (folderLength == 0 || folderLength + 1 + nameLength + 1 > kPathCapacity) return;
   std::memcpy(out, folder, folderLength);
   out[folderLength] = kPathSeparator;
   std::memcpy(out + folderLength + 1, name, nameLength + 1);

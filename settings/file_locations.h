@@ -1,13 +1,15 @@
 // The six full paths fixed at start-up and only read afterwards (Shift-JIS, 260-byte buffers).
 #pragma once
 
+#include "platform/files.h"
+
 struct FileLocationsRecord {
-  char ToolPath[260];            // "SMTP.exe" beside the executable
-  char EditorPath[260];          // "sakura.exe" beside the executable
-  char MessagePath[260];         // "SendMail.txt" in the data folder
-  char LogPath[260];             // "SendLogs.txt" in the data folder
-  char SettingsPath[260];        // "Environ.def" in the data folder
-  char StoredSettingsPath[260];  // "Environ.psw" in the data folder
+  char ToolPath[platform::kPathCapacity];            // "SMTP.exe" beside the executable
+  char EditorPath[platform::kPathCapacity];          // "sakura.exe" beside the executable
+  char MessagePath[platform::kPathCapacity];         // "SendMail.txt" in the data folder
+  char LogPath[platform::kPathCapacity];             // "SendLogs.txt" in the data folder
+  char SettingsPath[platform::kPathCapacity];        // "Environ.def" in the data folder
+  char StoredSettingsPath[platform::kPathCapacity];  // "Environ.psw" in the data folder
 };
 
 extern FileLocationsRecord FileLocations;

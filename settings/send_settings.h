@@ -2,6 +2,8 @@
 // counts the terminating zero.
 #pragma once
 
+#include "platform/files.h"
+
 struct SendSettingsRecord {
   char MailAddress[256];
   char LoginId[256];
@@ -10,8 +12,8 @@ struct SendSettingsRecord {
   char SmtpServer[256];
   char SmtpPort[16];
   char MailTitle[256];
-  char BodyFile[260];
-  char ListFile[260];
+  char BodyFile[platform::kPathCapacity];
+  char ListFile[platform::kPathCapacity];
   char SheetName[256];
   char MailColumn[8];
   char StartRow[8];

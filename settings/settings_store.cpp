@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "platform/files.h"
 #include "settings/file_locations.h"
 #include "settings/send_settings.h"

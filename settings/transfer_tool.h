@@ -4,13 +4,11 @@
 // Windows 10 1803; elsewhere /usr/bin/curl).
 #pragma once
 
+#include "settings/settings_texts.h"  // kTransferToolMissingMessage, shown when neither tool exists
+
 // After BuildFileLocations: points FileLocations.ToolPath at the system's curl when "SMTP.exe"
 // is missing and that curl exists. Otherwise ToolPath stays as it was built.
 void ResolveTransferTool();
 
 // True when FileLocations.ToolPath names an existing file.
 bool TransferToolPresent();
-
-// The Shift-JIS message shown when neither tool exists:
-// "メール送信ツール（SMTP.exe または curl.exe）が見つかりません。メール送信はしません。"
-extern const char kTransferToolMissingMessage[];

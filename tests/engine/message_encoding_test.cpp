@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "settings/send_settings.h"
-#include "tests/engine/engine_test_support.h"
+#include "tests/support/engine_test_support.h"
 
 namespace {
 

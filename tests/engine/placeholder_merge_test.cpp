@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "settings/send_settings.h"
-#include "tests/engine/engine_test_support.h"
-#include "tests/engine/grid_double.h"
+#include "tests/support/engine_test_support.h"
+#include "tests/support/grid_double.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "settings/file_locations.h"
-#include "tests/engine/engine_test_support.h"
+#include "tests/support/engine_test_support.h"
 
 namespace {
 

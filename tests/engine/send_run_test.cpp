@@ -16,10 +16,11 @@
 #include "engine/run_state.h"
 #include "engine/send_log.h"
 #include "platform/files.h"
+#include "platform/process.h"
 #include "settings/file_locations.h"
 #include "settings/send_settings.h"
-#include "tests/engine/engine_test_support.h"
-#include "tests/engine/grid_double.h"
+#include "tests/support/engine_test_support.h"
+#include "tests/support/grid_double.h"
 
 namespace {
 
@@ -403,6 +404,23 @@ TEST_F(SendRunTest, MessageThatWouldNotFitIsRefused) {
   RecordingWindow k = Run(0);
   EXPECT_EQ(k.lines[1], "[2]行のメールが大きすぎます。スキップします。");
   EXPECT_TRUE(Calls().empty());
+}
+
+TEST(ToolCommandLine, OrdinaryValuesGiveTheToolsCommandLineByteForByte) {
+  ResetSendSettings();
+  std::snprintf(SendSettings.SmtpServer, 256, "smtp.example.jp");
+  std::snprintf(SendSettings.SmtpPort, 16, "465");
+  std::snprintf(SendSettings.MailAddress, 256, "sales@example.com");
+  std::snprintf(SendSettings.LoginId, 256, "sales");
+  std::snprintf(SendSettings.Password, 256, "s3cret pass");
+  std::snprintf(FileLocations.ToolPath, 260, "C:\\Tools\\SMTP.exe");
+  std::snprintf(FileLocations.MessagePath, 260, "C:\\ProgramData\\Tallowmere\\Rowcaster\\SendMail.txt");
+  std::string line;
+  ASSERT_TRUE(platform::BuildWindowsCommandLine(BuildToolArguments("to@example.jp"), line));
+  EXPECT_EQ(line,
+            "\"C:\\Tools\\SMTP.exe\" --url \"smtps://smtp.example.jp:465\" --ssl-reqd --mail-from "
+            "\"sales@example.com\" --mail-rcpt \"to@example.jp\" --upload-file "
+            "\"C:\\ProgramData\\Tallowmere\\Rowcaster\\SendMail.txt\" --user \"sales:s3cret pass\" --verbose --insecure");
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include "engine/placeholder_merge.h"
 #include "fuzz_support.h"
 #include "settings/send_settings.h"
-#include "tests/engine/grid_double.h"
+#include "tests/support/grid_double.h"
 
 using fuzz_support::CharLengthAt;
 

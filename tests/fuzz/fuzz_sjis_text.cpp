@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "fuzz_support.h"
 
 using fuzz_support::CharLengthAt;

@@ -102,7 +102,7 @@ put("fuzz_send_log", "log", SEP.join([log, sj("ゾ]の件"), b"b@example.jp", li
 put("fuzz_send_log", "tricky", SEP.join([line(5, sj("] 送信先アドレス[x"), b"d@example.jp"), sj("] 送信先アドレス[x"), b"d@example.jp", b"\n"]))
 
 # .xls workbooks, where the tree has their generator (it converts openpyxl workbooks).
-xls_maker = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "xls", "make_workbooks.py")
+xls_maker = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gridbridge", "make_xls_workbooks.py")
 if os.path.exists(xls_maker):
     import subprocess
     fixtures = os.path.join(out, "xls-fixtures")

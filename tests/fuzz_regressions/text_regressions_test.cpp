@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 
 namespace {
 

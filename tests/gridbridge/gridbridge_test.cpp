@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "gridbridge/gridbridge.h"
 #include "platform/codepage.h"
 

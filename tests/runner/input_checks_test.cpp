@@ -9,7 +9,7 @@
 
 #include "settings/file_locations.h"
 #include "settings/send_settings.h"
-#include "tests/engine/engine_test_support.h"
+#include "tests/support/engine_test_support.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "settings/directory_chain.h"
 #include "settings/file_locations.h"
-#include "test_folder.h"
+#include "tests/support/test_folder.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

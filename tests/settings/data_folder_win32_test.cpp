@@ -8,7 +8,7 @@
 
 #include "platform/folders.h"
 #include "settings/data_folder.h"
-#include "test_folder.h"
+#include "tests/support/test_folder.h"
 
 using namespace testing_support;
 

@@ -9,7 +9,7 @@
 
 #include "settings/file_locations.h"
 #include "settings/send_settings.h"
-#include "test_folder.h"
+#include "tests/support/test_folder.h"
 
 #ifndef _WIN32
 #include <csignal>

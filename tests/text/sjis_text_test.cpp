@@ -1,4 +1,4 @@
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 
 #include <gtest/gtest.h>
 

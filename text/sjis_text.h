@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 
+#include "platform/codepage.h"
 #include "platform/files.h"
 
 // The path separator of the host: "\" on Windows, "/" elsewhere.
@@ -17,7 +18,10 @@ constexpr char kPathSeparator = '/';
 using platform::OpenFileShared;
 
 // 0x81..0x9F and 0xE0..0xFC, without consulting any code page table.
-bool IsLeadByte(unsigned char byte);
+using platform::IsLeadByte;
+
+// The size of every path buffer, its terminating zero included.
+using platform::kPathCapacity;
 
 // True when the byte at `position` is the second byte of a double-byte character.
 // False at the start of the text and at or beyond its terminating zero.

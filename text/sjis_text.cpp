@@ -1,10 +1,9 @@
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 
 #include <cstring>
 
 namespace {
-constexpr size_t kPathBuffer = 260;
-char gDirectoryBuffer[kPathBuffer];
+char gDirectoryBuffer[kPathCapacity];
 
 // Length of the character that starts at p: 2 for a lead byte followed by a byte, else 1.
 inline size_t CharLength(const char* p) {
@@ -12,7 +11,6 @@ inline size_t CharLength(const char* p) {
 }
 }  // namespace
 
-bool IsLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
 bool IsTrailByte(const char* text, size_t position) {
   if (!text || position == 0) return false;
@@ -40,7 +38,7 @@ char* ReverseFindChar(char* text, char byte) {
 }
 
 const char* DirectoryPart(const char* path) {
-  CopyWhole(gDirectoryBuffer, path ? path : "", kPathBuffer);
+  CopyWhole(gDirectoryBuffer, path ? path : "", kPathCapacity);
   char* separator = ReverseFindChar(gDirectoryBuffer, kPathSeparator);
   if (separator) *separator = '\0';
   return gDirectoryBuffer;

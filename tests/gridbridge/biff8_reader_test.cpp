@@ -14,7 +14,7 @@
 
 #include "gridbridge/compound_file.h"
 #include "platform/codepage.h"
-#include "xls_test_util.h"
+#include "tests/gridbridge/xls_test_util.h"
 
 using namespace gridbridge;
 using namespace xlstest;

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "tests/gui/bitmap_canvas.h"
+#include "tests/support/bitmap_canvas.h"
 #include "widgets/color_button.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/folders.h"

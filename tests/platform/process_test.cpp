@@ -6,10 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/send_run.h"
-#include "settings/file_locations.h"
-#include "settings/send_settings.h"
-#include "tests/engine/engine_test_support.h"
+#include "tests/support/engine_test_support.h"
 
 namespace {
 
@@ -91,23 +88,6 @@ TEST(WindowsCommandLine, TrailBytesAreNotBackslashes) {
   std::string line;
   ASSERT_TRUE(platform::BuildWindowsCommandLine({"p.exe", S("ソ"), S("表\"")}, line));
   EXPECT_EQ(line, "\"p.exe\" \"" + S("ソ") + "\" \"" + S("表") + "\\\"\"");
-}
-
-TEST(WindowsCommandLine, OrdinaryValuesGiveTheToolsCommandLineByteForByte) {
-  ResetSendSettings();
-  std::snprintf(SendSettings.SmtpServer, 256, "smtp.example.jp");
-  std::snprintf(SendSettings.SmtpPort, 16, "465");
-  std::snprintf(SendSettings.MailAddress, 256, "sales@example.com");
-  std::snprintf(SendSettings.LoginId, 256, "sales");
-  std::snprintf(SendSettings.Password, 256, "s3cret pass");
-  std::snprintf(FileLocations.ToolPath, 260, "C:\\Tools\\SMTP.exe");
-  std::snprintf(FileLocations.MessagePath, 260, "C:\\ProgramData\\Tallowmere\\Rowcaster\\SendMail.txt");
-  std::string line;
-  ASSERT_TRUE(platform::BuildWindowsCommandLine(BuildToolArguments("to@example.jp"), line));
-  EXPECT_EQ(line,
-            "\"C:\\Tools\\SMTP.exe\" --url \"smtps://smtp.example.jp:465\" --ssl-reqd --mail-from "
-            "\"sales@example.com\" --mail-rcpt \"to@example.jp\" --upload-file "
-            "\"C:\\ProgramData\\Tallowmere\\Rowcaster\\SendMail.txt\" --user \"sales:s3cret pass\" --verbose --insecure");
 }
 
 TEST(RunAndWaitTest, ArgumentsArriveOneByOneAndTheExitCodeComesBack) {

@@ -10,7 +10,7 @@
 
 #include "gridbridge/gridbridge.h"
 #include "platform/codepage.h"
-#include "xls_test_util.h"
+#include "tests/gridbridge/xls_test_util.h"
 
 using namespace xlstest;
 

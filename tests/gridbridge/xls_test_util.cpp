@@ -1,4 +1,4 @@
-#include "xls_test_util.h"
+#include "tests/gridbridge/xls_test_util.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "tests/engine/grid_double.h"
+#include "tests/support/grid_double.h"
 
 #include <cstring>
 #include <map>

@@ -1,4 +1,4 @@
-#include "tests/engine/engine_test_support.h"
+#include "tests/support/engine_test_support.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -7,7 +7,7 @@
 
 #include "framework/wnd.h"
 #include "resources/resource.h"
-#include "tests/gui/bitmap_canvas.h"
+#include "tests/support/bitmap_canvas.h"
 #include "widgets/splash_screen.h"
 
 namespace {

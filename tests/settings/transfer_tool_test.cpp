@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/sjis_text.h"
+#include "text/sjis_text.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "settings/file_locations.h"

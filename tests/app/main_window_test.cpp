@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
-#include "tests/gui/bitmap_canvas.h"
-#include "tests/gui/program_driver.h"
+#include "tests/support/bitmap_canvas.h"
+#include "tests/support/program_driver.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/gui/program_driver.h"
+#include "tests/support/program_driver.h"
 
 namespace {
 

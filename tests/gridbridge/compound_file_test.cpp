@@ -8,7 +8,7 @@
 #include <functional>
 #include <random>
 
-#include "xls_test_util.h"
+#include "tests/gridbridge/xls_test_util.h"
 
 using gridbridge::CompoundFile;
 using namespace xlstest;
