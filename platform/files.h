@@ -39,5 +39,8 @@ bool PathExists(const char* path);
 bool GetFileSize(const char* path, long long* size);
 // Deletes a file; 0 on success, -1 on failure.
 int RemoveFile(const char* path);
+// Puts the file `from` in the place of `to` in one step (an existing `to` is replaced, never
+// left half written); 0 on success, -1 on failure (both files then stay as they were).
+int MoveIntoPlace(const char* from, const char* to);
 
 }  // namespace platform

@@ -64,4 +64,9 @@ int RemoveFile(const char* path) {
   return ::unlink(NativePath(path).c_str()) == 0 ? 0 : -1;
 }
 
+int MoveIntoPlace(const char* from, const char* to) {
+  if (!from || !*from || !to || !*to) return -1;
+  return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0 ? 0 : -1;
+}
+
 }  // namespace platform

@@ -66,4 +66,10 @@ int RemoveFile(const char* path) {
   return _wremove(Cp932ToWide(path).c_str()) == 0 ? 0 : -1;
 }
 
+int MoveIntoPlace(const char* from, const char* to) {
+  if (!from || !*from || !to || !*to) return -1;
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  return MoveFileExW(Cp932ToWide(from).c_str(), Cp932ToWide(to).c_str(), flags) ? 0 : -1;
+}
+
 }  // namespace platform

@@ -35,4 +35,5 @@ void BuildFileLocations() {
   JoinDataPath(FileLocations.LogPath, "SendLogs.txt");
   JoinDataPath(FileLocations.SettingsPath, "Environ.def");
   JoinDataPath(FileLocations.StoredSettingsPath, "Environ.psw");
+  JoinDataPath(FileLocations.OptionsPath, "Options.def");
 }

@@ -10,6 +10,8 @@ struct FileLocationsRecord {
   char LogPath[platform::kPathCapacity];             // "SendLogs.txt" in the data folder
   char SettingsPath[platform::kPathCapacity];        // "Environ.def" in the data folder
   char StoredSettingsPath[platform::kPathCapacity];  // "Environ.psw" in the data folder
+  // Beside the six: the options beyond the main window's settings.
+  char OptionsPath[platform::kPathCapacity];         // "Options.def" in the data folder
 };
 
 extern FileLocationsRecord FileLocations;

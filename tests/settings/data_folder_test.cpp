@@ -169,6 +169,7 @@ TEST_F(DataFolderTest, FileLocationsNameTheFixedFiles) {
   EXPECT_EQ(std::string(FileLocations.LogPath), data + Sep() + "SendLogs.txt");
   EXPECT_EQ(std::string(FileLocations.SettingsPath), data + Sep() + "Environ.def");
   EXPECT_EQ(std::string(FileLocations.StoredSettingsPath), data + Sep() + "Environ.psw");
+  EXPECT_EQ(std::string(FileLocations.OptionsPath), data + Sep() + "Options.def");
   EXPECT_TRUE(IsFolder(data));
 }
 
