@@ -6,11 +6,11 @@
 #include "app/messages.h"
 #include "app/rowcaster_dlg.h"
 #include "engine/run_state.h"
+#include "engine/send_inputs.h"
 #include "engine/send_run.h"
 #include "text/sjis_text.h"
 #include "platform/codepage.h"
 #include "resources/resource.h"
-#include "runner/input_checks.h"
 #include "settings/send_settings.h"
 
 namespace {

@@ -8,12 +8,12 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/engine_texts.h"
 #include "engine/mail_address.h"
 #include "engine/message_encoding.h"
 #include "engine/placeholder_merge.h"
 #include "engine/run_state.h"
 #include "engine/send_log.h"
-#include "engine/engine_texts.h"
 #include "gridbridge/gridbridge.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -28,6 +28,9 @@ namespace {
 
 constexpr size_t kMessageCapacity = 1000000;
 constexpr size_t kTitleCapacity = 1024;
+constexpr size_t kAddressCapacity = 256;
+// The body size taken when the file system cannot tell it.
+constexpr long long kUnknownBodySize = 1000000;
 
 char* BodyBuffer = nullptr;
 char* MessageBuffer = nullptr;
@@ -37,18 +40,89 @@ char StatusLine[1024];
 // A new run waits here until the previous one has closed the workbook.
 std::mutex gLibraryInUse;
 
+// Not an end: set-up has passed, or no stop condition holds, and the run goes on.
+constexpr int kRunGoesOn = kRunNotStarted;
+
+// What a run learns at its set-up and keeps for all its rows.
+struct RunContext {
+  RunWindow* window = nullptr;
+  bool realRun = false;
+  int startRow = 0;
+  int endRow = 0;
+  int intervalSeconds = 0;
+  char encodedSender[kHeaderWordCapacity] = "";
+};
+
+// What the steps of one row find out and hand on to the steps after them.
+struct RowWork {
+  int row = 0;
+  char title[kTitleCapacity];                  // MailTitle with the row's placeholders filled
+  char encodedTitle[kHeaderWordCapacity];      // the filled title as an encoded-word
+  char recipient[kAddressCapacity] = "";       // where the message goes
+  char address[kAddressCapacity] = "";         // the row's own address, as the log records it
+  long wireLength = 0;                         // the length of the message in WireBuffer
+};
+
+// What became of one row. A step of a row either passes it on to the next step (kRowGoesOn)
+// or settles it with one of the others.
+enum RowOutcome {
+  kRowGoesOn,
+  kRowSent,               // the tool delivered the message
+  kRowSendFailed,         // the tool failed or could not be started
+  kRowTitleTooLong,       // the filled title cannot be encoded
+  kRowNoAddress,          // the row's address cell is empty
+  kRowBadAddress,         // the row's address, the recipient or the sender is unusable
+  kRowAlreadySent,        // a real run's log holds this title to this address
+  kRowMessageTooLong,     // the message does not fit its buffers
+  kRowHeaderBroken,       // a filled value would add or end header lines
+  kRowMessageFileFailed,  // the message file cannot be written: the run ends
+  kRowOutcomeCount
+};
+
+// What follows a row: none, the skip pause (no look at StopRequested), or the interval pause.
+enum RowPause { kNoPause, kSkipPause, kIntervalPause };
+
+// What an outcome shows, counts, logs and does next.
+struct OutcomeRule {
+  RowOutcome outcome;
+  // The status line; a format that takes the row number, then the recipient, as far as it
+  // uses them (arguments a format does not use are ignored).
+  const char* status;
+  int SendRunReportRecord::*counter;  // the report's count the row adds to, if any
+  bool logged;                        // a real run appends the row to the send log
+  RowPause pause;
+  int runEnd;                         // kRunGoesOn, or how the run ends here
+};
+
+constexpr OutcomeRule kOutcomeRules[] = {
+    {kRowGoesOn, nullptr, nullptr, false, kNoPause, kRunGoesOn},
+    {kRowSent, kStatusSent, &SendRunReportRecord::SentRows, true, kIntervalPause, kRunGoesOn},
+    {kRowSendFailed, kStatusSendFailed, &SendRunReportRecord::FailedRows, false, kIntervalPause, kRunGoesOn},
+    {kRowTitleTooLong, kStatusTitleTooLong, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
+    {kRowNoAddress, kStatusNoAddress, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
+    {kRowBadAddress, kStatusBadAddress, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
+    {kRowAlreadySent, kStatusAlreadySent, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
+    {kRowMessageTooLong, kStatusMessageTooLong, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
+    {kRowHeaderBroken, kStatusHeaderBroken, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
+    {kRowMessageFileFailed, kStatusMessageFileFailed, nullptr, false, kNoPause, kRunMessageFileFailed},
+};
+
+constexpr bool RulesInOutcomeOrder() {
+  for (int i = 0; i < kRowOutcomeCount; ++i)
+    if (kOutcomeRules[i].outcome != i) return false;
+  return true;
+}
+static_assert(sizeof kOutcomeRules / sizeof kOutcomeRules[0] == kRowOutcomeCount, "one rule per outcome");
+static_assert(RulesInOutcomeOrder(), "kOutcomeRules is indexed by RowOutcome");
+
 void Show(RunWindow* window, const char* line) {
   if (window) window->ShowStatus(line);
 }
 
-void ShowRow(RunWindow* window, const char* format, int row) {
-  std::snprintf(StatusLine, sizeof StatusLine, format, row);
-  Show(window, StatusLine);
-}
-
-void ShowRowTo(RunWindow* window, const char* format, int row, const char* recipient) {
-  std::snprintf(StatusLine, sizeof StatusLine, format, row, recipient);
-  Show(window, StatusLine);
+// Shows a set-up failure's status line and returns how the run ends.
+int EndWith(RunWindow* window, const char* line, int end) {
+  Show(window, line);
+  return end;
 }
 
 void Sleep(int milliseconds) {
@@ -111,6 +185,205 @@ void Release(char*& buffer) {
   buffer = nullptr;
 }
 
+// ---- Set-up ----
+
+// Opens the workbook and the sheet and learns the placeholders from row 1.
+int OpenRecipients() {
+  if (OpenExcel(SendSettings.ListFile, 0) != 0) return kRunNoWorkbook;
+  if (OpenSheet(SendSettings.SheetName) != 0) return kRunNoSheet;
+  ScanHeaderRow();
+  return kRunGoesOn;
+}
+
+// Obtains the three buffers of the run and reads the body into BodyBuffer, in Shift-JIS.
+int LoadRunBody(RunWindow* window) {
+  long long size = 0;
+  if (!platform::GetFileSize(SendSettings.BodyFile, &size) || size < 0) size = kUnknownBodySize;
+  BodyBuffer = static_cast<char*>(std::malloc(static_cast<size_t>(size) + 1));
+  if (BodyBuffer) MessageBuffer = static_cast<char*>(std::malloc(kMessageCapacity));
+  if (MessageBuffer) WireBuffer = static_cast<char*>(std::malloc(kMessageCapacity));
+  if (!BodyBuffer || !MessageBuffer || !WireBuffer) return EndWith(window, kStatusNoResources, kRunNoResources);
+  int loaded = LoadBody(SendSettings.BodyFile, size, BodyBuffer);
+  if (loaded == kBodyNotOpened) return EndWith(window, kStatusBodyNotOpened, kRunNoBody);
+  if (loaded == kBodyNoScratch) return EndWith(window, kStatusNoResources, kRunNoResources);
+  return kRunGoesOn;
+}
+
+// The range and the interval as numbers, the sender's name encoded once, and a first row
+// that holds something.
+int PrepareRows(RunContext& run) {
+  run.startRow = ToInt(SendSettings.StartRow);
+  run.endRow = ToInt(SendSettings.EndRow);
+  run.intervalSeconds = ToInt(SendSettings.IntervalSeconds);
+  const char* sender = EncodeHeaderWord(SendSettings.SenderName);
+  std::strcpy(run.encodedSender, sender ? sender : "");
+  if (RowIsEmpty(run.startRow)) return EndWith(run.window, kStatusStartRowEmpty, kRunStartRowEmpty);
+  return kRunGoesOn;
+}
+
+// Everything before the first row. kRunGoesOn when the rows may follow, else how the run ends
+// (its status line, if it has one, shown).
+int SetUpRun(RunContext& run) {
+  // The log is read afresh once per run: between runs it may have been edited or replaced by
+  // a file that is no shorter, which reading only the appended bytes cannot notice. Within a
+  // run it only grows.
+  if (run.realRun) ResetSendLogCache();
+  int end = OpenRecipients();
+  if (end == kRunGoesOn) end = LoadRunBody(run.window);
+  if (end == kRunGoesOn) end = PrepareRows(run);
+  return end;
+}
+
+// ---- The steps of one row, in their order ----
+
+// Fills the title's placeholders (which also sets RowAddress) and encodes the filled title.
+RowOutcome MergeTitle(const RunContext&, RowWork& work) {
+  std::strcpy(work.title, SendSettings.MailTitle);
+  const char* encoded = nullptr;
+  if (MergeRow(work.row, work.title, sizeof work.title) == 0) encoded = EncodeHeaderWord(work.title);
+  if (!encoded) return kRowTitleTooLong;
+  std::strcpy(work.encodedTitle, encoded);
+  return kRowGoesOn;
+}
+
+// The row's own address is there and usable.
+RowOutcome CheckRowAddress(const RunContext&, RowWork&) {
+  if (RowAddress[0] == '\0') return kRowNoAddress;
+  if (!IsUsableAddress(RowAddress)) return kRowBadAddress;
+  return kRowGoesOn;
+}
+
+// A real run skips a row whose filled title and address the send log already holds.
+RowOutcome CheckNotYetSent(const RunContext& run, RowWork& work) {
+  if (run.realRun && SendRunHooks.IsAlreadySent(work.title, RowAddress)) return kRowAlreadySent;
+  return kRowGoesOn;
+}
+
+// The recipient is the row's address in a real run and TestAddress in a test run; it and the
+// sender must both be usable.
+RowOutcome ChooseRecipient(const RunContext& run, RowWork& work) {
+  std::strcpy(work.recipient, run.realRun ? RowAddress : SendSettings.TestAddress);
+  std::strcpy(work.address, RowAddress);
+  if (!IsUsableAddress(work.recipient) || !IsUsableAddress(SendSettings.MailAddress)) return kRowBadAddress;
+  return kRowGoesOn;
+}
+
+// Composes the message into MessageBuffer and fills the row's placeholders in all of it; the
+// header block must keep its lines.
+RowOutcome ComposeRowMessage(const RunContext& run, RowWork& work) {
+  const char* subtype = IsHtmlBodyFile(SendSettings.BodyFile) ? "html" : "plain";
+  if (ComposeMessage(run.encodedSender, work.recipient, work.encodedTitle, subtype, BodyBuffer, MessageBuffer,
+                     kMessageCapacity) != 0)
+    return kRowMessageTooLong;
+  size_t headerLines = CountLines(MessageBuffer, HeaderLength(MessageBuffer));
+  if (MergeRow(work.row, MessageBuffer, kMessageCapacity) != 0) return kRowMessageTooLong;
+  if (!HeaderIntact(MessageBuffer, headerLines)) return kRowHeaderBroken;
+  return kRowGoesOn;
+}
+
+// Converts the composed message to UTF-8 into WireBuffer.
+RowOutcome ConvertToWire(const RunContext&, RowWork& work) {
+  work.wireLength = SjisToUtf8(MessageBuffer, WireBuffer, kMessageCapacity);
+  return work.wireLength < 0 ? kRowMessageTooLong : kRowGoesOn;
+}
+
+// Writes WireBuffer to the message file.
+RowOutcome WriteRowMessage(const RunContext&, RowWork& work) {
+  return WriteMessageFile(WireBuffer, static_cast<size_t>(work.wireLength)) ? kRowGoesOn : kRowMessageFileFailed;
+}
+
+// Runs the transfer tool on the message file, to its end.
+RowOutcome RunTransferTool(const RunContext&, RowWork& work) {
+  return SendRunHooks.RunTool(BuildToolArguments(work.recipient)) == 0 ? kRowSent : kRowSendFailed;
+}
+
+using RowStep = RowOutcome (*)(const RunContext& run, RowWork& work);
+
+// A row's steps in their order; the first that settles the row ends it.
+constexpr RowStep kRowSteps[] = {MergeTitle,        CheckRowAddress, CheckNotYetSent, ChooseRecipient,
+                                 ComposeRowMessage, ConvertToWire,   WriteRowMessage, RunTransferTool};
+
+// ---- After a row ----
+
+// The interval pause looks at StopRequested before each step; the skip pause does not.
+void PauseAfterRow(const RunContext& run, RowPause pause) {
+  if (pause == kSkipPause) Sleep(SendRunPauses.SkipPauseMs);
+  if (pause != kIntervalPause) return;
+  for (int step = 0; step < run.intervalSeconds; ++step) {
+    if (RunState.StopRequested == 1) break;
+    Sleep(SendRunPauses.IntervalStepMs);
+  }
+}
+
+// What the outcome's rule says: the status line, the count, the log line, the pause.
+void SettleRow(const RunContext& run, const RowWork& work, RowOutcome outcome) {
+  const OutcomeRule& rule = kOutcomeRules[outcome];
+  if (rule.status) {
+    std::snprintf(StatusLine, sizeof StatusLine, rule.status, work.row, work.recipient);
+    Show(run.window, StatusLine);
+  }
+  if (rule.counter) ++(SendRunReport.*rule.counter);
+  if (rule.logged && run.realRun) AppendSendLog(work.row, work.title, work.address);
+  PauseAfterRow(run, rule.pause);
+}
+
+// One row: its steps until one settles it, then what that outcome brings.
+RowOutcome SendRow(const RunContext& run, int row) {
+  RowWork work;
+  work.row = row;
+  RowOutcome outcome = kRowGoesOn;
+  for (RowStep step : kRowSteps) {
+    outcome = step(run, work);
+    if (outcome != kRowGoesOn) break;
+  }
+  SettleRow(run, work, outcome);
+  return outcome;
+}
+
+// The stop conditions at the top of every pass, in their order; kRunGoesOn when none holds.
+int StopCondition(const RunContext& run, int row) {
+  if (row > run.endRow || RowIsEmpty(row)) return kRunCompleted;
+  if (RunState.StopRequested == 1) return kRunStopped;
+  return kRunGoesOn;
+}
+
+// The last line of a run that reached a stop condition; it counts the rows that failed.
+void ShowFinished(RunWindow* window) {
+  if (SendRunReport.FailedRows == 0) {
+    Show(window, kStatusFinished);
+    return;
+  }
+  std::snprintf(StatusLine, sizeof StatusLine, kStatusFinishedWithFailures, SendRunReport.FailedRows);
+  Show(window, StatusLine);
+}
+
+// The row loop, from StartRow with the ordinal 1, until a stop condition holds or a row ends
+// the run. Returns how the run ended.
+int SendRows(const RunContext& run) {
+  for (int row = run.startRow, ordinal = 1;; ++row, ++ordinal) {
+    int end = StopCondition(run, row);
+    if (end != kRunGoesOn) {
+      ShowFinished(run.window);
+      return end;
+    }
+    if (run.window) run.window->SetProgress(ordinal);
+    end = kOutcomeRules[SendRow(run, row)].runEnd;
+    if (end != kRunGoesOn) return end;
+  }
+}
+
+// The end of every run, however it ended: the buffers released, the placeholders emptied,
+// Running cleared and the workbook closed (also when it never opened), in this order.
+void EndRun(int end) {
+  Release(BodyBuffer);
+  Release(MessageBuffer);
+  Release(WireBuffer);
+  ClearPlaceholders();
+  SendRunReport.End = end;
+  RunState.Running = 0;
+  CloseExcel();
+}
+
 }  // namespace
 
 std::vector<std::string> BuildToolArguments(const char* recipient) {
@@ -128,167 +401,10 @@ void SendRun(RunWindow* window) {
   SendRunReport = SendRunReportRecord();
   Show(window, kStatusStarted);
 
-  const bool realRun = SendMode == 1;
-  // The log is read afresh once per run: between runs it may have been edited or replaced by
-  // a file that is no shorter, which reading only the appended bytes cannot notice. Within a
-  // run it only grows.
-  if (realRun) ResetSendLogCache();
-  int end = kRunCompleted;
-  static char title[kTitleCapacity];
-  static char encodedTitle[kHeaderWordCapacity];
-  static char encodedSender[kHeaderWordCapacity];
-
-  do {
-    if (OpenExcel(SendSettings.ListFile, 0) != 0) {
-      end = kRunNoWorkbook;
-      break;
-    }
-    if (OpenSheet(SendSettings.SheetName) != 0) {
-      end = kRunNoSheet;
-      break;
-    }
-    ScanHeaderRow();
-
-    long long size = 0;
-    if (!platform::GetFileSize(SendSettings.BodyFile, &size) || size < 0) size = 1000000;
-    BodyBuffer = static_cast<char*>(std::malloc(static_cast<size_t>(size) + 1));
-    if (BodyBuffer) MessageBuffer = static_cast<char*>(std::malloc(kMessageCapacity));
-    if (MessageBuffer) WireBuffer = static_cast<char*>(std::malloc(kMessageCapacity));
-    if (!BodyBuffer || !MessageBuffer || !WireBuffer) {
-      Show(window, kStatusNoResources);
-      end = kRunNoResources;
-      break;
-    }
-    int loaded = LoadBody(SendSettings.BodyFile, size, BodyBuffer);
-    if (loaded == kBodyNotOpened) {
-      Show(window, kStatusBodyNotOpened);
-      end = kRunNoBody;
-      break;
-    }
-    if (loaded == kBodyNoScratch) {
-      Show(window, kStatusNoResources);
-      end = kRunNoResources;
-      break;
-    }
-
-    const int startRow = ToInt(SendSettings.StartRow);
-    const int endRow = ToInt(SendSettings.EndRow);
-    const int intervalSeconds = ToInt(SendSettings.IntervalSeconds);
-
-    const char* sender = EncodeHeaderWord(SendSettings.SenderName);
-    std::strcpy(encodedSender, sender ? sender : "");
-
-    if (RowIsEmpty(startRow)) {
-      Show(window, kStatusStartRowEmpty);
-      end = kRunStartRowEmpty;
-      break;
-    }
-
-    int ordinal = 1;
-    for (int row = startRow;; ++row, ++ordinal) {
-      int stop = kRunNotStarted;
-      if (row > endRow || RowIsEmpty(row))
-        stop = kRunCompleted;
-      else if (RunState.StopRequested == 1)
-        stop = kRunStopped;
-      if (stop != kRunNotStarted) {
-        end = stop;
-        if (SendRunReport.FailedRows > 0) {
-          std::snprintf(StatusLine, sizeof StatusLine, kStatusFinishedWithFailures, SendRunReport.FailedRows);
-          Show(window, StatusLine);
-        } else {
-          Show(window, kStatusFinished);
-        }
-        break;
-      }
-      if (window) window->SetProgress(ordinal);
-
-      // Skipped rows: a status line and a pause that does not look at StopRequested.
-      auto skip = [&](const char* format) {
-        ShowRow(window, format, row);
-        ++SendRunReport.SkippedRows;
-        Sleep(SendRunPauses.SkipPauseMs);
-      };
-
-      std::strcpy(title, SendSettings.MailTitle);
-      const char* encoded = nullptr;
-      if (MergeRow(row, title, sizeof title) == 0) encoded = EncodeHeaderWord(title);
-      if (!encoded) {
-        skip(kStatusTitleTooLong);
-        continue;
-      }
-      std::strcpy(encodedTitle, encoded);
-
-      if (RowAddress[0] == '\0') {
-        skip(kStatusNoAddress);
-        continue;
-      }
-      if (!IsUsableAddress(RowAddress)) {
-        skip(kStatusBadAddress);
-        continue;
-      }
-      if (realRun && SendRunHooks.IsAlreadySent(title, RowAddress)) {
-        skip(kStatusAlreadySent);
-        continue;
-      }
-      char recipient[256];
-      std::strcpy(recipient, realRun ? RowAddress : SendSettings.TestAddress);
-      char address[256];
-      std::strcpy(address, RowAddress);
-      if (!IsUsableAddress(recipient) || !IsUsableAddress(SendSettings.MailAddress)) {
-        skip(kStatusBadAddress);
-        continue;
-      }
-      const char* subtype = IsHtmlBodyFile(SendSettings.BodyFile) ? "html" : "plain";
-
-      if (ComposeMessage(encodedSender, recipient, encodedTitle, subtype, BodyBuffer, MessageBuffer,
-                         kMessageCapacity) != 0) {
-        skip(kStatusMessageTooLong);
-        continue;
-      }
-      size_t headerLines = CountLines(MessageBuffer, HeaderLength(MessageBuffer));
-      if (MergeRow(row, MessageBuffer, kMessageCapacity) != 0) {
-        skip(kStatusMessageTooLong);
-        continue;
-      }
-      if (!HeaderIntact(MessageBuffer, headerLines)) {
-        skip(kStatusHeaderBroken);
-        continue;
-      }
-      long wireLength = SjisToUtf8(MessageBuffer, WireBuffer, kMessageCapacity);
-      if (wireLength < 0) {
-        skip(kStatusMessageTooLong);
-        continue;
-      }
-      if (!WriteMessageFile(WireBuffer, static_cast<size_t>(wireLength))) {
-        Show(window, kStatusMessageFileFailed);
-        end = kRunMessageFileFailed;
-        break;
-      }
-
-      int exitCode = SendRunHooks.RunTool(BuildToolArguments(recipient));
-      if (exitCode == 0) {
-        ShowRowTo(window, kStatusSent, row, recipient);
-        ++SendRunReport.SentRows;
-        if (realRun) AppendSendLog(row, title, address);
-      } else {
-        // Not delivered: not logged, so the next real run sends it again.
-        ShowRowTo(window, kStatusSendFailed, row, recipient);
-        ++SendRunReport.FailedRows;
-      }
-
-      for (int step = 0; step < intervalSeconds; ++step) {
-        if (RunState.StopRequested == 1) break;
-        Sleep(SendRunPauses.IntervalStepMs);
-      }
-    }
-  } while (false);
-
-  Release(BodyBuffer);
-  Release(MessageBuffer);
-  Release(WireBuffer);
-  ClearPlaceholders();
-  SendRunReport.End = end;
-  RunState.Running = 0;
-  CloseExcel();
+  RunContext run;
+  run.window = window;
+  run.realRun = SendMode == 1;
+  int end = SetUpRun(run);
+  if (end == kRunGoesOn) end = SendRows(run);
+  EndRun(end);
 }

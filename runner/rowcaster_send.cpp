@@ -21,10 +21,10 @@
 
 #include "engine/run_state.h"
 #include "engine/run_window.h"
+#include "engine/send_inputs.h"
 #include "engine/send_run.h"
 #include "platform/codepage.h"
 #include "platform/process.h"
-#include "runner/input_checks.h"
 #include "runner/runner_texts.h"
 #include "settings/data_folder.h"
 #include "settings/file_locations.h"

@@ -1,6 +1,7 @@
 // The checks a send run's inputs pass before it starts, in the order the send commands make
 // them. A failing check reports its message and refuses; a filling check reports its message,
-// puts a value into SendSettings and goes on.
+// puts a value into SendSettings and goes on. The main window's send commands and the runner
+// both make them.
 #pragma once
 
 // Receives each message (Shift-JIS) as it is raised.

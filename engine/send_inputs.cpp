@@ -1,14 +1,14 @@
-#include "runner/input_checks.h"
+#include "engine/send_inputs.h"
 
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/engine_texts.h"
 #include "engine/mail_address.h"
-#include "text/sjis_text.h"
 #include "platform/files.h"
-#include "runner/runner_texts.h"
 #include "settings/send_settings.h"
 #include "settings/transfer_tool.h"
+#include "text/sjis_text.h"
 
 namespace {
 

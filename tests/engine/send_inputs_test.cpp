@@ -1,4 +1,4 @@
-#include "runner/input_checks.h"
+#include "engine/send_inputs.h"
 
 #include <gtest/gtest.h>
 
