@@ -4,20 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <vector>
 
-#include <commdlg.h>
-#include <shellapi.h>
-
-#include "app/messages.h"
+#include "app/app_texts.h"
 #include "app/smtp_set.h"
 #include "framework/win_app.h"
 #include "engine/run_state.h"
 #include "text/sjis_text.h"
 #include "resources/resource.h"
-#include "platform/files.h"
-#include "platform/process.h"
-#include "settings/file_locations.h"
 #include "settings/send_settings.h"
 #include "settings/settings_store.h"
 
@@ -29,10 +22,6 @@ const WindowBrushes Brushes = {
     CreateSolidBrush(RGB(255, 255, 255)), CreateSolidBrush(RGB(240, 240, 240)), CreateSolidBrush(RGB(120, 160, 255)),
     CreateSolidBrush(RGB(0, 10, 60)),     CreateSolidBrush(RGB(190, 255, 0)),
 };
-
-// " Rowcaster  セールス用のメール一括送信"
-const char kCreditText[] =
-    " Rowcaster  \x83\x5a\x81\x5b\x83\x8b\x83\x58\x97\x70\x82\xcc\x83\x81\x81\x5b\x83\x8b\x88\xea\x8a\x87\x91\x97\x90\x4d";
 
 namespace {
 
@@ -51,7 +40,23 @@ void FormatClock(const struct tm& moment, char* out, size_t size) {
 
 CAboutDlg::CAboutDlg() : CDialogEx(IDD_ABOUTBOX) {}
 
-CRowcasterDlg::CRowcasterDlg(CWnd* parent) : CDialogEx(IDD_ROWCASTER_DIALOG, parent) {
+CRowcasterDlg::CRowcasterDlg(CWnd* parent)
+    : CDialogEx(IDD_ROWCASTER_DIALOG, parent),
+      // control, member, SendSettings value, read back, typing limit [, when empty, at least, filled by checks]
+      Fields{{IDC_MAIL_ADDRESS, MailAddressField, SendSettings.MailAddress, 0, 0},
+             {IDC_MAIL_TITLE, MailTitleField, SendSettings.MailTitle, sizeof SendSettings.MailTitle, 256},
+             {IDC_BODY_FILE, BodyFileField, SendSettings.BodyFile, sizeof SendSettings.BodyFile, kPathCapacity},
+             {IDC_LIST_FILE, ListFileField, SendSettings.ListFile, sizeof SendSettings.ListFile, kPathCapacity},
+             {IDC_SHEET_NAME, SheetNameField, SendSettings.SheetName, sizeof SendSettings.SheetName, 256},
+             {IDC_MAIL_COLUMN, MailColumnField, SendSettings.MailColumn, sizeof SendSettings.MailColumn, 1},
+             {IDC_START_ROW, StartRowField, SendSettings.StartRow, sizeof SendSettings.StartRow, 6,  //
+              nullptr, "2", true},
+             {IDC_END_ROW, EndRowField, SendSettings.EndRow, sizeof SendSettings.EndRow, 6,  //
+              nullptr, nullptr, true},
+             {IDC_INTERVAL, IntervalField, SendSettings.IntervalSeconds, sizeof SendSettings.IntervalSeconds, 6,  //
+              nullptr, nullptr, true},
+             {IDC_TEST_ADDRESS, TestAddressField, SendSettings.TestAddress, sizeof SendSettings.TestAddress, 256,  //
+              SendSettings.MailAddress, nullptr, true}} {
   m_hIcon = LoadIconW(ProgramInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
   RouteCommand(IDCANCEL, [this] { SaveSettingsAndExit(); });
   RouteCommand(IDC_SMTP_SETTINGS, [this] { OnSmtpSettings(); });
@@ -63,48 +68,33 @@ CRowcasterDlg::CRowcasterDlg(CWnd* parent) : CDialogEx(IDD_ROWCASTER_DIALOG, par
   RouteCommand(IDC_EDIT_BODY, [this] { OnEditBody(); });
   RouteCommand(IDC_EDIT_LIST, [this] { OnEditList(); });
   RouteCommand(IDC_VIEW_LOG, [this] { OnViewLog(); });
-  BindValue(MailTitleField, IDC_MAIL_TITLE, SendSettings.MailTitle, sizeof SendSettings.MailTitle);
-  BindValue(BodyFileField, IDC_BODY_FILE, SendSettings.BodyFile, sizeof SendSettings.BodyFile);
-  BindValue(ListFileField, IDC_LIST_FILE, SendSettings.ListFile, sizeof SendSettings.ListFile);
-  RouteChange(IDC_START_ROW, [this] { OnStartRowChange(); });
-  BindValue(EndRowField, IDC_END_ROW, SendSettings.EndRow, sizeof SendSettings.EndRow);
-  BindValue(IntervalField, IDC_INTERVAL, SendSettings.IntervalSeconds, sizeof SendSettings.IntervalSeconds);
-  BindValue(TestAddressField, IDC_TEST_ADDRESS, SendSettings.TestAddress, sizeof SendSettings.TestAddress);
-  BindValue(SheetNameField, IDC_SHEET_NAME, SendSettings.SheetName, sizeof SendSettings.SheetName);
-  BindValue(MailColumnField, IDC_MAIL_COLUMN, SendSettings.MailColumn, sizeof SendSettings.MailColumn);
+  for (const BoundField& field : Fields)
+    if (field.readBack) RouteChange(field.id, [this, &field] { OnFieldChange(field); });
 }
 
-// Every change of the field copies its text into the value (at most readBack - 1 bytes) and trims it.
-void CRowcasterDlg::BindValue(CEdit& field, int id, char* value, int readBack) {
-  RouteChange(static_cast<UINT>(id), [&field, value, readBack] {
-    field.GetWindowText(value, readBack);
-    TrimField(value);
-  });
+const CRowcasterDlg::BoundField* CRowcasterDlg::BoundFieldOf(int id) const {
+  for (const BoundField& field : Fields)
+    if (static_cast<int>(field.id) == id) return &field;
+  return nullptr;
 }
 
-void CRowcasterDlg::OnStartRowChange() {
-  if (StartRowFixing == 1) return;
-  StartRowField.GetWindowText(SendSettings.StartRow, sizeof SendSettings.StartRow);
-  TrimField(SendSettings.StartRow);
-  if (std::atol(SendSettings.StartRow) >= 2) return;
+// Every change of the field copies its text into the value (at most readBack - 1 bytes) and
+// trims it. A value below its least number gets that number back, in the field too; the change
+// that this raises is ignored.
+void CRowcasterDlg::OnFieldChange(const BoundField& field) {
+  if (field.atLeast && StartRowFixing == 1) return;
+  field.control.GetWindowText(field.value, field.readBack);
+  TrimField(field.value);
+  if (!field.atLeast || std::atol(field.value) >= std::atol(field.atLeast)) return;
   StartRowFixing = 1;
-  StartRowField.SetWindowText("2");
-  std::strcpy(SendSettings.StartRow, "2");
+  field.control.SetWindowText(field.atLeast);
+  CopyWhole(field.value, field.atLeast, static_cast<size_t>(field.readBack));
   StartRowFixing = 0;
 }
 
 void CRowcasterDlg::DoDataExchange() {
   BindControl(IDC_RUN_ANIMATION, RunAnimation);
-  BindControl(IDC_MAIL_ADDRESS, MailAddressField);
-  BindControl(IDC_MAIL_TITLE, MailTitleField);
-  BindControl(IDC_BODY_FILE, BodyFileField);
-  BindControl(IDC_LIST_FILE, ListFileField);
-  BindControl(IDC_SHEET_NAME, SheetNameField);
-  BindControl(IDC_MAIL_COLUMN, MailColumnField);
-  BindControl(IDC_START_ROW, StartRowField);
-  BindControl(IDC_END_ROW, EndRowField);
-  BindControl(IDC_INTERVAL, IntervalField);
-  BindControl(IDC_TEST_ADDRESS, TestAddressField);
+  for (const BoundField& field : Fields) BindControl(static_cast<int>(field.id), field.control);
   BindControl(IDC_STOP, StopButton);
   BindControl(IDC_VIEW_LOG, LogButton);
   BindControl(IDC_STATUS, StatusField);
@@ -154,26 +144,11 @@ BOOL CRowcasterDlg::OnInitDialog() {
   SendButton.SetCaptionColor(RGB(255, 255, 255));
   SendButton.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 
-  MailTitleField.SetLimitText(256);
-  BodyFileField.SetLimitText(kPathCapacity);
-  ListFileField.SetLimitText(kPathCapacity);
-  SheetNameField.SetLimitText(256);
-  MailColumnField.SetLimitText(1);
-  StartRowField.SetLimitText(6);
-  EndRowField.SetLimitText(6);
-  IntervalField.SetLimitText(6);
-  TestAddressField.SetLimitText(256);
-
-  MailAddressField.SetWindowText(SendSettings.MailAddress);
-  MailTitleField.SetWindowText(SendSettings.MailTitle);
-  BodyFileField.SetWindowText(SendSettings.BodyFile);
-  ListFileField.SetWindowText(SendSettings.ListFile);
-  StartRowField.SetWindowText(SendSettings.StartRow);
-  EndRowField.SetWindowText(SendSettings.EndRow);
-  IntervalField.SetWindowText(SendSettings.IntervalSeconds);
-  TestAddressField.SetWindowText(SendSettings.TestAddress[0] ? SendSettings.TestAddress : SendSettings.MailAddress);
-  SheetNameField.SetWindowText(SendSettings.SheetName);
-  MailColumnField.SetWindowText(SendSettings.MailColumn);
+  // Setting a field's text raises its change notification, which reads the value back.
+  for (const BoundField& field : Fields)
+    if (field.typingLimit) field.control.SetLimitText(field.typingLimit);
+  for (const BoundField& field : Fields)
+    field.control.SetWindowText(field.value[0] || !field.whenEmpty ? field.value : field.whenEmpty);
 
   StopButton.EnableWindow(false);
   LogButton.EnableWindow(true);
@@ -187,16 +162,16 @@ BOOL CRowcasterDlg::OnInitDialog() {
 }
 
 void CRowcasterDlg::EnableEditingControls(int enable) {
-  const int ids[] = {IDC_TEST_SEND, IDOK,          IDC_VIEW_LOG,   IDC_EDIT_BODY, IDC_EDIT_LIST,
-                     IDC_SMTP_SETTINGS, IDCANCEL,  IDC_PICK_BODY,  IDC_PICK_LIST, IDC_MAIL_TITLE,
-                     IDC_BODY_FILE, IDC_LIST_FILE, IDC_SHEET_NAME, IDC_MAIL_COLUMN, IDC_START_ROW,
-                     IDC_END_ROW,   IDC_INTERVAL,  IDC_TEST_ADDRESS};
-  for (int id : ids) ::EnableWindow(GetDlgItem(id), enable ? TRUE : FALSE);
+  const int buttons[] = {IDC_TEST_SEND,     IDOK,     IDC_VIEW_LOG,  IDC_EDIT_BODY, IDC_EDIT_LIST,
+                         IDC_SMTP_SETTINGS, IDCANCEL, IDC_PICK_BODY, IDC_PICK_LIST};
+  for (int id : buttons) ::EnableWindow(GetDlgItem(id), enable ? TRUE : FALSE);
+  for (const BoundField& field : Fields)
+    if (field.readBack) field.control.EnableWindow(enable != 0);
 }
 
 void CRowcasterDlg::SaveSettingsAndExit() {
   if (RunState.Running == 1) {
-    ShowMessage(u8"メール送信が実行中です。送信を停止してから終了してください。");
+    ShowMessage(kRunStillActive);
     return;
   }
   // A run that has just ended may still be closing its workbook.
@@ -257,8 +232,9 @@ HBRUSH CRowcasterDlg::OnCtlColor(HDC dc, HWND control, UINT kind) {
         SetTextColor(dc, RGB(0, 10, 60));
         return Brushes.Lime;
       }
-      if (IsOneOf(id, {IDC_MAIL_TITLE, IDC_BODY_FILE, IDC_LIST_FILE, IDC_SHEET_NAME, IDC_MAIL_COLUMN, IDC_START_ROW,
-                       IDC_END_ROW, IDC_INTERVAL, IDC_TEST_ADDRESS})) {
+      // The read-back fields ask this way while they are disabled during a run.
+      const BoundField* field = BoundFieldOf(id);
+      if (field && field->readBack) {
         SetTextColor(dc, RGB(0, 0, 0));
         return Brushes.White;
       }
@@ -293,138 +269,13 @@ bool CRowcasterDlg::OnPaint() {
 
 HCURSOR CRowcasterDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
-void CRowcasterDlg::ShowMessage(const char* utf8Text) const {
-  MessageBox(Sjis(utf8Text).c_str(), Sjis(kMainCaptionUtf8).c_str(), MB_OK);
-}
+void CRowcasterDlg::ShowMessage(const char* text) const { MessageBox(text, kMainCaption, MB_OK); }
 
 void CRowcasterDlg::OnSmtpSettings() {
   SmtpSet dialog;
-  CopyWhole(dialog.MailAddress, SendSettings.MailAddress, sizeof dialog.MailAddress);
-  CopyWhole(dialog.LoginId, SendSettings.LoginId, sizeof dialog.LoginId);
-  CopyWhole(dialog.Password, SendSettings.Password, sizeof dialog.Password);
-  CopyWhole(dialog.SenderName, SendSettings.SenderName, sizeof dialog.SenderName);
-  CopyWhole(dialog.SmtpServer, SendSettings.SmtpServer, sizeof dialog.SmtpServer);
-  // A port longer than the working copy (only a hand-written settings file has one) is cut.
-  CopyWhole(dialog.SmtpPort, SendSettings.SmtpPort, sizeof dialog.SmtpPort);
+  dialog.CopyFromSettings();
   if (dialog.DoModal() != IDOK) return;
-  CopyWhole(SendSettings.MailAddress, dialog.MailAddress, sizeof SendSettings.MailAddress);
-  CopyWhole(SendSettings.LoginId, dialog.LoginId, sizeof SendSettings.LoginId);
-  CopyWhole(SendSettings.Password, dialog.Password, sizeof SendSettings.Password);
-  CopyWhole(SendSettings.SenderName, dialog.SenderName, sizeof SendSettings.SenderName);
-  CopyWhole(SendSettings.SmtpServer, dialog.SmtpServer, sizeof SendSettings.SmtpServer);
-  CopyWhole(SendSettings.SmtpPort, dialog.SmtpPort, sizeof SendSettings.SmtpPort);
+  dialog.CopyToSettings();
   MailAddressField.SetWindowText(SendSettings.MailAddress);
   if (!SendSettings.TestAddress[0]) TestAddressField.SetWindowText(SendSettings.MailAddress);
-}
-
-const char* PickFile(const char* initialFolder, const char* keyword) {
-  static char picked[kPathCapacity];
-  std::string filter;
-  if (std::strcmp(keyword, "xls") == 0) {
-    filter = "Excel(*.xlsx;*.xls)|*.xlsx;*.xls||";
-  } else if (std::strcmp(keyword, "txt") == 0) {
-    filter = "Text/Html(*.txt;*.htm;*.html)|*.txt;*.htm;*.html||";
-  } else {
-    std::string k = keyword;
-    filter = k + "(*." + k + ")|*." + k + "||";
-  }
-  picked[0] = '\0';
-  std::wstring wideFilter = platform::Cp932ToWide(filter.c_str());
-  for (wchar_t& c : wideFilter)
-    if (c == L'|') c = L'\0';
-  std::wstring folder = platform::Cp932ToWide(initialFolder ? initialFolder : "");
-  std::vector<wchar_t> file(32768, L'\0');
-  OPENFILENAMEW ofn = {};
-  ofn.lStructSize = sizeof ofn;
-  CWnd* main = CWinApp::MainWindow();
-  ofn.hwndOwner = main ? main->m_hWnd : nullptr;
-  ofn.lpstrFilter = wideFilter.c_str();
-  ofn.lpstrFile = file.data();
-  ofn.nMaxFile = static_cast<DWORD>(file.size());
-  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_CREATEPROMPT;
-  if (!GetOpenFileNameW(&ofn)) return picked;
-  std::string path;
-  bool exact = platform::WideToCp932(file.data(), path);
-  if (!exact || path.size() >= sizeof picked) {
-    // Cutting the path or putting "?" into it would name another file.
-    std::string text = Sjis(u8"選択されたファイルのパスは長すぎるか、使用できない文字を含んでいます。");
-    ::MessageBoxW(ofn.hwndOwner, platform::Cp932ToWide(text.c_str()).c_str(),
-                  platform::Cp932ToWide(Sjis(kMainCaptionUtf8).c_str()).c_str(), MB_OK);
-    return picked;
-  }
-  std::memcpy(picked, path.c_str(), path.size() + 1);
-  return picked;
-}
-
-void ShellOpen(const char* path) {
-  std::wstring w = platform::Cp932ToWide(path);
-  ShellExecuteW(nullptr, L"open", w.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
-
-void CRowcasterDlg::OnPickBodyFile() {
-  EnableWindow(false);
-  const char* path = PickFile(nullptr, "txt");
-  if (path[0]) BodyFileField.SetWindowText(path);
-  EnableWindow(true);
-}
-
-void CRowcasterDlg::OnPickListFile() {
-  EnableWindow(false);
-  const char* path = PickFile(nullptr, "xls");
-  if (path[0]) ListFileField.SetWindowText(path);
-  EnableWindow(true);
-}
-
-void CRowcasterDlg::OnEditList() {
-  if (!SendSettings.ListFile[0]) return;
-  if (!platform::PathExists(SendSettings.ListFile)) {
-    ShowMessage(u8"送信先アドレス一覧ファイル(Excel)は存在しません。");
-    return;
-  }
-  ShellOpen(SendSettings.ListFile);
-}
-
-void CRowcasterDlg::OnViewLog() {
-  if (!platform::PathExists(FileLocations.LogPath)) {
-    ShowMessage(u8"ログはまだ作成されていません。");
-    return;
-  }
-  ShellOpen(FileLocations.LogPath);
-}
-
-int RunVisibleAndWait(const std::vector<std::string>& arguments) {
-  std::string line;
-  if (!platform::BuildWindowsCommandLine(arguments, line)) return -1;
-  std::wstring wide = platform::Cp932ToWide(line.c_str());
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return -1;
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return static_cast<int>(code);
-}
-
-void CRowcasterDlg::OnEditBody() {
-  if (!SendSettings.BodyFile[0]) return;
-  if (!platform::PathExists(SendSettings.BodyFile)) {
-    ShowMessage(u8"メール本文ファイルは存在しません。");
-    return;
-  }
-  std::vector<std::string> arguments;
-  if (platform::PathExists(FileLocations.EditorPath)) {
-    arguments = {FileLocations.EditorPath, SendSettings.BodyFile};
-  } else {
-    // Without the editor beside the program, the system's own text editor.
-    wchar_t windows[MAX_PATH] = {};
-    UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
-    std::wstring notepad = (n > 0 && n < MAX_PATH) ? std::wstring(windows) + L"\\notepad.exe" : L"notepad.exe";
-    arguments = {platform::WideToCp932(notepad.c_str()), SendSettings.BodyFile};
-  }
-  // The window waits here until the editor has ended.
-  RunVisibleAndWait(arguments);
 }

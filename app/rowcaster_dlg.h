@@ -1,8 +1,5 @@
 // The main window: shows and edits SendSettings, the clock, the run's status and progress.
 #pragma once
-#include <string>
-#include <vector>
-
 #include "engine/run_window.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
@@ -21,27 +18,14 @@ extern const WindowBrushes Brushes;
 constexpr UINT_PTR kClockTimer = 999;
 constexpr UINT_PTR kRunWatchTimer = 888;
 
-// The credit line of status-bar pane 0 (Shift-JIS).
-extern const char kCreditText[];
-// The open-file dialog with the filter of `keyword` ("xls", "txt" or any extension). Returns the
-// picked full path (Shift-JIS), or an empty text when cancelled or refused: a path that does not
-// fit 259 bytes or has characters without a Shift-JIS form is refused with a message.
+// The open-file dialog with the filter of `keyword` ("xls", "txt" or any extension), owned by
+// the main window. Returns the picked full path (Shift-JIS), or an empty text when cancelled or
+// refused: a path that does not fit 259 bytes or has characters without a Shift-JIS form is
+// refused with a message.
 const char* PickFile(const char* initialFolder, const char* keyword);
-// Runs a program with its argument list (quoted so that each argument arrives whole), shown
-// as it would show itself, and waits for its end. The exit code, or -1 when it did not start.
-int RunVisibleAndWait(const std::vector<std::string>& arguments);
-
-// The shell's "open" verb on a Shift-JIS path.
-void ShellOpen(const char* path);
 
 // The clock text for a moment, formatted for the process's LC_TIME (Shift-JIS).
 void FormatClock(const struct tm& moment, char* out, size_t size);
-
-// Finds the first top-level window of another process whose title contains `text` (Shift-JIS)
-// and asks it to close. An empty text matches no window. True when one was found.
-bool TerminateByWindowTitle(const char* text);
-// Asks the window to close (WM_CLOSE), so that its program can offer to save its work.
-void TerminateWindowProcess(HWND window);
 
 // The send run's window: the status field and the progress bar, reached by synchronous
 // messages from the run's thread.
@@ -97,10 +81,25 @@ class CRowcasterDlg : public CDialogEx {
   void OnCancel() override { SaveSettingsAndExit(); }
 
  private:
-  void BindValue(CEdit& field, int id, char* value, int readBack);
-  void OnStartRowChange();
+  // One edit bound to a SendSettings value (WTL's DDX_TEXT_LEN): a row of the window's table.
+  struct BoundField {
+    UINT id;                          // the control in the dialog template
+    CEdit& control;                   // its member object
+    char* value;                      // the SendSettings value it shows
+    int readBack;                     // bytes read into the value on every change, terminator
+                                      // included; 0: shown only, never read back
+    UINT typingLimit;                 // bytes the user may type; 0: none set
+    const char* whenEmpty = nullptr;  // shown at opening instead of an empty value
+    const char* atLeast = nullptr;    // the least number the value keeps; below it, this text
+    bool filledByChecks = false;      // the send commands may fill the value in
+  };
+  static constexpr int kBoundFieldCount = 10;
+
+  void OnFieldChange(const BoundField& field);
+  // The row of a bound control, or nullptr.
+  const BoundField* BoundFieldOf(int id) const;
   void ShowClock();
-  void ShowMessage(const char* utf8Text) const;
+  void ShowMessage(const char* text) const;
   void OnRunWatchTimer();
   void RestoreAfterRun();
 
@@ -112,6 +111,8 @@ class CRowcasterDlg : public CDialogEx {
   CButton StopButton, LogButton, EditBodyButton, EditListButton;
   CProgressCtrl RunProgress;
   CButton ExitButton, SmtpButton, PickBodyButton, PickListButton;
+  // Binding, typing limits, opening, change handling, colours and the editing set walk it.
+  const BoundField Fields[kBoundFieldCount];
   StatusFieldWindow RunStatus{StatusField};
   HANDLE runThread_ = nullptr;
 };

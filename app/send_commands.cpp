@@ -3,13 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/messages.h"
+#include "app/app_texts.h"
 #include "app/rowcaster_dlg.h"
 #include "engine/run_state.h"
 #include "engine/send_inputs.h"
 #include "engine/send_run.h"
+#include "framework/window_process.h"
 #include "text/sjis_text.h"
-#include "platform/codepage.h"
 #include "resources/resource.h"
 #include "settings/send_settings.h"
 
@@ -29,19 +29,12 @@ bool CRowcasterDlg::RunActive() const {
 bool CRowcasterDlg::ValidateSendInputs(int testRun) {
   auto show = [](const char* message, void* context) {
     auto* self = static_cast<CRowcasterDlg*>(context);
-    self->MessageBox(message, Sjis(kMainCaptionUtf8).c_str(), MB_OK);
+    self->MessageBox(message, kMainCaption, MB_OK);
   };
   bool ok = CheckSendInputs(testRun, show, this);
   // Values the checks filled in go into their fields, whose change handlers store them again.
-  struct {
-    CEdit& field;
-    const char* value;
-  } filled[] = {{TestAddressField, SendSettings.TestAddress},
-                {StartRowField, SendSettings.StartRow},
-                {EndRowField, SendSettings.EndRow},
-                {IntervalField, SendSettings.IntervalSeconds}};
-  for (auto& f : filled)
-    if (f.field.GetWindowText() != f.value) f.field.SetWindowText(f.value);
+  for (const BoundField& field : Fields)
+    if (field.filledByChecks && field.control.GetWindowText() != field.value) field.control.SetWindowText(field.value);
   return ok;
 }
 
@@ -102,32 +95,3 @@ void CRowcasterDlg::RestoreAfterRun() {
   RunProgress.ShowWindow(SW_HIDE);
   TerminateByWindowTitle(FileNamePart(SendSettings.ListFile));
 }
-
-bool TerminateByWindowTitle(const char* text) {
-  if (!text || !text[0]) return false;
-  struct Search {
-    const char* text;
-    HWND found;
-  } search = {text, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        if (pid == GetCurrentProcessId()) return TRUE;  // never one of our own
-        wchar_t wide[260] = {};
-        InternalGetWindowText(window, wide, 260);
-        if (!wide[0]) return TRUE;
-        char title[260];
-        CopyWhole(title, platform::WideToCp932(wide).c_str(), sizeof title);
-        if (!FindText(title, s->text)) return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  if (!search.found) return false;
-  TerminateWindowProcess(search.found);
-  return true;
-}
-
-void TerminateWindowProcess(HWND window) { PostMessageW(window, WM_CLOSE, 0, 0); }

@@ -2,10 +2,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
-#include "app/messages.h"
+#include "app/app_texts.h"
 #include "text/sjis_text.h"
 #include "resources/resource.h"
+#include "settings/send_settings.h"
 
 namespace {
 
@@ -17,39 +19,49 @@ const SmtpBrushes gBrushes = {CreateSolidBrush(RGB(255, 255, 255)), CreateSolidB
 
 }  // namespace
 
-SmtpSet::SmtpSet(CWnd* parent) : CDialogEx(IDD_SMTP_SETTINGS, parent) {
-  // Login follows address: whatever the address field holds goes into the login field.
-  RouteChange(IDC_SMTP_MAIL_ADDRESS, [this] {
-    char address[256];
-    MailAddressField.GetWindowText(address, sizeof address);
-    LoginIdField.SetWindowText(address);
-  });
+SmtpSet::SmtpSet(CWnd* parent)
+    : CDialogEx(IDD_SMTP_SETTINGS, parent),
+      // control, member, working copy and its read size, typing limit, SendSettings value and its size
+      Fields{{IDC_SMTP_MAIL_ADDRESS, MailAddressField, MailAddress, sizeof MailAddress, 256,  //
+              SendSettings.MailAddress, sizeof SendSettings.MailAddress, &LoginIdField},
+             {IDC_SMTP_LOGIN_ID, LoginIdField, LoginId, sizeof LoginId, 256,  //
+              SendSettings.LoginId, sizeof SendSettings.LoginId},
+             {IDC_SMTP_PASSWORD, PasswordField, Password, sizeof Password, 256,  //
+              SendSettings.Password, sizeof SendSettings.Password},
+             {IDC_SMTP_SENDER_NAME, SenderNameField, SenderName, sizeof SenderName, 256,  //
+              SendSettings.SenderName, sizeof SendSettings.SenderName},
+             {IDC_SMTP_SERVER, SmtpServerField, SmtpServer, sizeof SmtpServer, 256,  //
+              SendSettings.SmtpServer, sizeof SendSettings.SmtpServer},
+             {IDC_SMTP_PORT, SmtpPortField, SmtpPort, sizeof SmtpPort, 5,  //
+              SendSettings.SmtpPort, sizeof SendSettings.SmtpPort}} {
+  for (const AccountField& field : Fields) {
+    if (!field.follower) continue;
+    RouteChange(field.id, [&field] {
+      std::vector<char> text(static_cast<size_t>(field.readSize));
+      field.control.GetWindowText(text.data(), field.readSize);
+      field.follower->SetWindowText(text.data());
+    });
+  }
+}
+
+void SmtpSet::CopyFromSettings() {
+  // A port longer than its working copy (only a hand-written settings file has one) is cut.
+  for (const AccountField& field : Fields) CopyWhole(field.copy, field.setting, static_cast<size_t>(field.readSize));
+}
+
+void SmtpSet::CopyToSettings() const {
+  for (const AccountField& field : Fields) CopyWhole(field.setting, field.copy, static_cast<size_t>(field.settingSize));
 }
 
 void SmtpSet::DoDataExchange() {
-  BindControl(IDC_SMTP_MAIL_ADDRESS, MailAddressField);
-  BindControl(IDC_SMTP_LOGIN_ID, LoginIdField);
-  BindControl(IDC_SMTP_PASSWORD, PasswordField);
-  BindControl(IDC_SMTP_SENDER_NAME, SenderNameField);
-  BindControl(IDC_SMTP_SERVER, SmtpServerField);
-  BindControl(IDC_SMTP_PORT, SmtpPortField);
+  for (const AccountField& field : Fields) BindControl(static_cast<int>(field.id), field.control);
   BindControl(IDOK, ConfirmButton);
 }
 
 BOOL SmtpSet::OnInitDialog() {
   CDialogEx::OnInitDialog();
-  MailAddressField.SetLimitText(256);
-  LoginIdField.SetLimitText(256);
-  PasswordField.SetLimitText(256);
-  SenderNameField.SetLimitText(256);
-  SmtpServerField.SetLimitText(256);
-  SmtpPortField.SetLimitText(5);
-  MailAddressField.SetWindowText(MailAddress);
-  LoginIdField.SetWindowText(LoginId);
-  PasswordField.SetWindowText(Password);
-  SenderNameField.SetWindowText(SenderName);
-  SmtpServerField.SetWindowText(SmtpServer);
-  SmtpPortField.SetWindowText(SmtpPort);
+  for (const AccountField& field : Fields) field.control.SetLimitText(field.typingLimit);
+  for (const AccountField& field : Fields) field.control.SetWindowText(field.copy);
   ::SetFocus(ConfirmButton.m_hWnd);
   return FALSE;
 }
@@ -73,29 +85,23 @@ HBRUSH SmtpSet::OnCtlColor(HDC dc, HWND, UINT kind) {
 bool SmtpSet::CheckValues() {
   const char* failure = nullptr;
   long port = std::atol(SmtpPort);
-  if (!MailAddress[0]) failure = u8"メールアドレスが指定されていません。";
-  else if (!std::strchr(MailAddress, '@')) failure = u8"メールアドレスに誤りがあります。";
-  else if (!LoginId[0]) failure = u8"ログインIDが指定されていません。（不明の場合はメールアドレス）";
-  else if (!Password[0]) failure = u8"パスワードが指定されていません。";
-  else if (!SenderName[0]) failure = u8"差出人が指定されていません。";
-  else if (!SmtpServer[0]) failure = u8"送信メールサーバ(SMTP)が指定されていません。";
-  else if (!SmtpPort[0]) failure = u8"送信メールサーバ(SMTP)のポート番号が指定されていません。";
-  else if (port < 0 || port > 65535) failure = u8"送信メールサーバ(SMTP)のポート番号に誤りがあります。";
+  if (!MailAddress[0]) failure = kSmtpNoMailAddress;
+  else if (!std::strchr(MailAddress, '@')) failure = kSmtpBadMailAddress;
+  else if (!LoginId[0]) failure = kSmtpNoLoginId;
+  else if (!Password[0]) failure = kSmtpNoPassword;
+  else if (!SenderName[0]) failure = kSmtpNoSenderName;
+  else if (!SmtpServer[0]) failure = kSmtpNoServer;
+  else if (!SmtpPort[0]) failure = kSmtpNoPort;
+  else if (port < 0 || port > 65535) failure = kSmtpBadPort;
   if (!failure) return true;
-  MessageBox(Sjis(failure).c_str(), Sjis(kSmtpCaptionUtf8).c_str(), MB_OK);
+  MessageBox(failure, kSmtpCaption, MB_OK);
   return false;
 }
 
 void SmtpSet::OnOK() {
-  struct {
-    CEdit& field;
-    char* value;
-    int size;
-  } reads[] = {{MailAddressField, MailAddress, 256}, {LoginIdField, LoginId, 256},   {PasswordField, Password, 256},
-               {SenderNameField, SenderName, 256},   {SmtpServerField, SmtpServer, 256}, {SmtpPortField, SmtpPort, 8}};
-  for (auto& r : reads) {
-    r.field.GetWindowText(r.value, r.size);
-    TrimField(r.value);
+  for (const AccountField& field : Fields) {
+    field.control.GetWindowText(field.copy, field.readSize);
+    TrimField(field.copy);
   }
   if (CheckValues()) EndDialog(IDOK);
 }

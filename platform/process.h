@@ -27,10 +27,16 @@ int ProcessTimeLimit();
 int RunAndWait(const std::vector<std::string>& arguments);
 
 // The same with an explicit limit in milliseconds. kNoTimeLimit waits for as long as the
-// program runs and leaves it running should the caller die: for a program the user works in
-// (the text editor), which must never be ended under them.
+// program runs and leaves it running should the caller die.
 constexpr int kNoTimeLimit = 0;
 int RunAndWait(const std::vector<std::string>& arguments, int timeLimitMs);
+
+// Runs a program the user works in (the text editor) with the given arguments, quoted as
+// RunAndWait quotes them, shown as it would show itself: on Windows with the default show state,
+// elsewhere with the caller's terminal (standard input, output and error, process group). Waits
+// for it without a time limit, and never ends it, not even when the caller dies. Returns its
+// exit code, or kProcessNotStarted.
+int RunVisibleAndWait(const std::vector<std::string>& arguments);
 
 // The Windows command line for an argument list, quoted by the rules of the Microsoft C
 // runtime so that the program's argv comes back exactly as given. Arguments made only of

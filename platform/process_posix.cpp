@@ -130,42 +130,69 @@ pid_t StartHidden(std::vector<char*>& argv, bool) {
 }
 #endif
 
-}  // namespace
+// Waits for the child however long it runs. True when it has ended (status filled in).
+bool WaitForEnd(pid_t pid, int* status) {
+  pid_t done;
+  do {
+    done = waitpid(pid, status, 0);
+  } while (done < 0 && errno == EINTR);
+  return done == pid;
+}
 
-int RunAndWait(const std::vector<std::string>& arguments, int timeLimitMs) {
-  if (arguments.empty() || arguments[0].empty()) return kProcessNotStarted;
-  std::vector<std::string> native;
-  native.reserve(arguments.size());
-  for (const std::string& a : arguments) native.push_back(Cp932ToUtf8(a));
-  std::vector<char*> argv;
-  for (std::string& a : native) argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-
-  const bool limited = timeLimitMs > 0;
-  pid_t pid = StartHidden(argv, limited);
-  if (pid < 0) return kProcessNotStarted;
-
-  int status = 0;
-  if (!limited) {
-    pid_t done;
-    do {
-      done = waitpid(pid, &status, 0);
-    } while (done < 0 && errno == EINTR);
-    if (done != pid) return kProcessNotStarted;
-  } else if (!WaitUntil(pid, NowMs() + timeLimitMs, &status)) {
-    // Past the limit: end the program and whatever it started (its own process group).
-    kill(-pid, SIGKILL);
-    kill(pid, SIGKILL);
-    pid_t done;
-    do {
-      done = waitpid(pid, &status, 0);
-    } while (done < 0 && errno == EINTR);
-    return kProcessTimedOut;
-  }
+// What the caller gets for a child's wait status.
+int ExitCodeOf(int status) {
   if (status == -1) return kProcessNotStarted;
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return kProcessNotStarted;
+}
+
+// The arguments in the system's encoding (UTF-8), held for an argv that points into them.
+struct NativeArguments {
+  std::vector<std::string> texts;
+  std::vector<char*> argv;
+  NativeArguments(const NativeArguments&) = delete;
+  NativeArguments& operator=(const NativeArguments&) = delete;
+  explicit NativeArguments(const std::vector<std::string>& arguments) {
+    texts.reserve(arguments.size());
+    for (const std::string& a : arguments) texts.push_back(Cp932ToUtf8(a));
+    for (std::string& a : texts) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+  }
+};
+
+}  // namespace
+
+int RunAndWait(const std::vector<std::string>& arguments, int timeLimitMs) {
+  if (arguments.empty() || arguments[0].empty()) return kProcessNotStarted;
+  NativeArguments native(arguments);
+
+  const bool limited = timeLimitMs > 0;
+  pid_t pid = StartHidden(native.argv, limited);
+  if (pid < 0) return kProcessNotStarted;
+
+  int status = 0;
+  if (!limited) {
+    if (!WaitForEnd(pid, &status)) return kProcessNotStarted;
+  } else if (!WaitUntil(pid, NowMs() + timeLimitMs, &status)) {
+    // Past the limit: end the program and whatever it started (its own process group).
+    kill(-pid, SIGKILL);
+    kill(pid, SIGKILL);
+    WaitForEnd(pid, &status);
+    return kProcessTimedOut;
+  }
+  return ExitCodeOf(status);
+}
+
+int RunVisibleAndWait(const std::vector<std::string>& arguments) {
+  if (arguments.empty() || arguments[0].empty()) return kProcessNotStarted;
+  NativeArguments native(arguments);
+  // The caller's terminal and process group, and no tie to the caller's life.
+  pid_t pid = -1;
+  if (posix_spawn(&pid, native.argv[0], nullptr, nullptr, native.argv.data(), environ) != 0) return kProcessNotStarted;
+  int status = 0;
+  if (!WaitForEnd(pid, &status)) return kProcessNotStarted;
+  return ExitCodeOf(status);
 }
 
 }  // namespace platform

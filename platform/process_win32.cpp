@@ -5,14 +5,32 @@
 #include "platform/codepage.h"
 
 namespace platform {
+namespace {
+
+// The UTF-16 command line for CreateProcessW; false when the arguments cannot make one (no
+// program, a quote in its path, or a line over the system's limit of 32,767 characters).
+bool WideCommandLine(const std::vector<std::string>& arguments, std::wstring& wide) {
+  std::string line;
+  if (!BuildWindowsCommandLine(arguments, line) || arguments[0].empty()) return false;
+  wide = Cp932ToWide(line.c_str());
+  return wide.size() < 32767;
+}
+
+// The exit code of a process that has ended; both of its handles are closed.
+int ExitCodeAndClose(PROCESS_INFORMATION& process) {
+  DWORD code = 0;
+  int result = GetExitCodeProcess(process.hProcess, &code) ? static_cast<int>(code) : kProcessNotStarted;
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return result;
+}
+
+}  // namespace
 
 int RunAndWait(const std::vector<std::string>& arguments, int timeLimitMs) {
   const bool limited = timeLimitMs > 0;
-  std::string line;
-  if (!BuildWindowsCommandLine(arguments, line) || arguments[0].empty()) return kProcessNotStarted;
-  std::wstring wide = Cp932ToWide(line.c_str());
-  // The command line must stay under the system's limit of 32,767 characters.
-  if (wide.size() >= 32767) return kProcessNotStarted;
+  std::wstring wide;
+  if (!WideCommandLine(arguments, wide)) return kProcessNotStarted;
 
   STARTUPINFOW startup;
   ZeroMemory(&startup, sizeof startup);
@@ -62,12 +80,24 @@ int RunAndWait(const std::vector<std::string>& arguments, int timeLimitMs) {
     if (job) CloseHandle(job);
     return kProcessTimedOut;
   }
-  DWORD code = 0;
-  int result = GetExitCodeProcess(process.hProcess, &code) ? static_cast<int>(code) : kProcessNotStarted;
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
+  int result = ExitCodeAndClose(process);
   if (job) CloseHandle(job);
   return result;
+}
+
+int RunVisibleAndWait(const std::vector<std::string>& arguments) {
+  std::wstring wide;
+  if (!WideCommandLine(arguments, wide)) return kProcessNotStarted;
+  // The default show state, no job and no inherited handles: the program lives on its own.
+  STARTUPINFOW startup;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  ZeroMemory(&process, sizeof process);
+  if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return kProcessNotStarted;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  return ExitCodeAndClose(process);
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "resources/resource.h"
 #include "tests/support/bitmap_canvas.h"
 #include "tests/support/program_driver.h"
 
@@ -49,40 +50,40 @@ const ControlRow kMainControls[] = {
     {-1, L"Button", L"", 3, 37, 351, 61, BS_GROUPBOX, false, 0},
     {-1, L"Button", L"", 3, 142, 351, 28, BS_GROUPBOX, false, 0},
     {-1, L"Static", L"\u3000\u9001\u4FE1\u5143\u30A2\u30C9\u30EC\u30B9", 6, 11, 84, 15, SS_LEFT | SS_CENTERIMAGE, false, WS_EX_STATICEDGE},
-    {1000, L"Edit", L"", 93, 11, 141, 15, ES_READONLY | ES_LOWERCASE | ES_AUTOHSCROLL, true, WS_EX_DLGMODALFRAME},
-    {1013, L"Button", L"\u8A73\u7D30\n\u8A2D\u5B9A", 240, 8, 49, 22, BS_PUSHBUTTON | BS_MULTILINE, false, 0},
+    {IDC_MAIL_ADDRESS, L"Edit", L"", 93, 11, 141, 15, ES_READONLY | ES_LOWERCASE | ES_AUTOHSCROLL, true, WS_EX_DLGMODALFRAME},
+    {IDC_SMTP_SETTINGS, L"Button", L"\u8A73\u7D30\n\u8A2D\u5B9A", 240, 8, 49, 22, BS_PUSHBUTTON | BS_MULTILINE, false, 0},
     {-1, L"Static", L"\u3000\u30E1\u30FC\u30EB\u30BF\u30A4\u30C8\u30EB", 6, 47, 84, 12, SS_LEFT | SS_CENTERIMAGE, false, WS_EX_STATICEDGE},
-    {1005, L"Edit", L"", 93, 47, 201, 12, ES_AUTOHSCROLL, true, 0},
-    {3, L"Button", L"\u30E1\u30FC\u30EB\u672C\u6587\u30D5\u30A1\u30A4\u30EB", 6, 66, 84, 26, BS_PUSHBUTTON, false, 0},
-    {1003, L"Edit", L"", 93, 72, 201, 13, 0, true, 0},
-    {1014, L"Button", L"\u672C\u6587\u7DE8\u96C6", 300, 66, 48, 26, BS_PUSHBUTTON | BS_MULTILINE, false, 0},
-    {4, L"Button", L"\u9001\u4FE1\u5148\u30A2\u30C9\u30EC\u30B9\u4E00\u89A7", 6, 109, 84, 25, BS_PUSHBUTTON, false, 0},
-    {1004, L"Edit", L"", 93, 109, 201, 12, 0, true, 0},
-    {1015, L"Button", L"\u9001\u4FE1\u5148\u7DE8\u96C6", 300, 109, 48, 25, BS_PUSHBUTTON | BS_MULTILINE, false, 0},
-    {1027, L"Static", L"\u8AAD\u53D6\u30B7\u30FC\u30C8\u540D", 93, 122, 57, 12, SS_CENTER | SS_CENTERIMAGE, false, WS_EX_STATICEDGE},
-    {1002, L"Edit", L"", 153, 122, 64, 12, ES_AUTOHSCROLL, true, 0},
-    {1028, L"Static", L"E-Mail\u6B04", 220, 122, 41, 12, SS_CENTER | SS_CENTERIMAGE, false, WS_EX_STATICEDGE},
-    {1017, L"Edit", L"", 264, 122, 30, 12, ES_CENTER | ES_UPPERCASE | ES_AUTOHSCROLL, true, 0},
+    {IDC_MAIL_TITLE, L"Edit", L"", 93, 47, 201, 12, ES_AUTOHSCROLL, true, 0},
+    {IDC_PICK_BODY, L"Button", L"\u30E1\u30FC\u30EB\u672C\u6587\u30D5\u30A1\u30A4\u30EB", 6, 66, 84, 26, BS_PUSHBUTTON, false, 0},
+    {IDC_BODY_FILE, L"Edit", L"", 93, 72, 201, 13, 0, true, 0},
+    {IDC_EDIT_BODY, L"Button", L"\u672C\u6587\u7DE8\u96C6", 300, 66, 48, 26, BS_PUSHBUTTON | BS_MULTILINE, false, 0},
+    {IDC_PICK_LIST, L"Button", L"\u9001\u4FE1\u5148\u30A2\u30C9\u30EC\u30B9\u4E00\u89A7", 6, 109, 84, 25, BS_PUSHBUTTON, false, 0},
+    {IDC_LIST_FILE, L"Edit", L"", 93, 109, 201, 12, 0, true, 0},
+    {IDC_EDIT_LIST, L"Button", L"\u9001\u4FE1\u5148\u7DE8\u96C6", 300, 109, 48, 25, BS_PUSHBUTTON | BS_MULTILINE, false, 0},
+    {IDC_SHEET_LABEL, L"Static", L"\u8AAD\u53D6\u30B7\u30FC\u30C8\u540D", 93, 122, 57, 12, SS_CENTER | SS_CENTERIMAGE, false, WS_EX_STATICEDGE},
+    {IDC_SHEET_NAME, L"Edit", L"", 153, 122, 64, 12, ES_AUTOHSCROLL, true, 0},
+    {IDC_COLUMN_LABEL, L"Static", L"E-Mail\u6B04", 220, 122, 41, 12, SS_CENTER | SS_CENTERIMAGE, false, WS_EX_STATICEDGE},
+    {IDC_MAIL_COLUMN, L"Edit", L"", 264, 122, 30, 12, ES_CENTER | ES_UPPERCASE | ES_AUTOHSCROLL, true, 0},
     {-1, L"Static", L"\u3000\u9001\u4FE1\u5148\u30A2\u30C9\u30EC\u30B9\u306E\u9001\u4FE1\u7BC4\u56F2", 6, 152, 114, 12, SS_LEFT | SS_CENTERIMAGE, false, WS_EX_STATICEDGE},
-    {1006, L"Edit", L"2", 126, 152, 24, 12, ES_NUMBER | ES_CENTER | ES_AUTOHSCROLL, true, 0},
-    {1018, L"Static", L"\u884C \uFF5E", 153, 152, 18, 12, SS_LEFT | SS_CENTERIMAGE, false, 0},
-    {1007, L"Edit", L"999", 174, 152, 26, 12, ES_NUMBER | ES_CENTER | ES_AUTOHSCROLL, true, 0},
-    {1019, L"Static", L"\u884C ", 203, 152, 11, 12, SS_LEFT | SS_CENTERIMAGE, false, 0},
+    {IDC_START_ROW, L"Edit", L"2", 126, 152, 24, 12, ES_NUMBER | ES_CENTER | ES_AUTOHSCROLL, true, 0},
+    {IDC_ROW_TILDE, L"Static", L"\u884C \uFF5E", 153, 152, 18, 12, SS_LEFT | SS_CENTERIMAGE, false, 0},
+    {IDC_END_ROW, L"Edit", L"999", 174, 152, 26, 12, ES_NUMBER | ES_CENTER | ES_AUTOHSCROLL, true, 0},
+    {IDC_ROW_LABEL, L"Static", L"\u884C ", 203, 152, 11, 12, SS_LEFT | SS_CENTERIMAGE, false, 0},
     {-1, L"Static", L"\u30E1\u30FC\u30EB\u306E\u9001\u4FE1\u9593\u9694", 220, 152, 74, 12, SS_CENTER | SS_CENTERIMAGE, false, WS_EX_STATICEDGE},
-    {1008, L"Edit", L"4", 300, 152, 27, 12, ES_NUMBER | ES_CENTER | ES_AUTOHSCROLL, true, 0},
-    {1020, L"Static", L"\u79D2", 330, 152, 12, 12, SS_LEFT | SS_CENTERIMAGE, false, 0},
-    {1021, L"Static", L"\u3000\u5168\u9001\u4FE1\u5148\u30A2\u30C9\u30EC\u30B9\u3092", 5, 181, 81, 16, SS_LEFT | SS_CENTERIMAGE, false, 0},
-    {1001, L"Edit", L"", 87, 183, 104, 12, ES_AUTOHSCROLL, true, 0},
-    {1022, L"Static", L"\u306B\u5909\u66F4\u3057\u3066", 193, 181, 42, 16, SS_LEFT | SS_CENTERIMAGE, false, 0},
-    {1010, L"Button", L"\u30C6\u30B9\u30C8\u9001\u4FE1", 239, 177, 49, 26, BS_PUSHBUTTON, false, 0},
-    {1, L"Button", L"\u9001\u4FE1\u5B9F\u884C", 12, 208, 66, 31, BS_OWNERDRAW | BS_MULTILINE, false, 0},
-    {1011, L"Button", L"\u9001\u4FE1\n\u505C\u6B62", 84, 208, 39, 31, BS_PUSHBUTTON | BS_MULTILINE, false, 0},
-    {1012, L"Button", L"\u9001\u4FE1\n\u30ED\u30B0", 129, 208, 35, 31, BS_PUSHBUTTON | BS_MULTILINE, false, 0},
-    {1025, L"Static", L"\u3000\u9001\u4FE1\u72B6\u6CC1", 12, 251, 46, 12, SS_LEFT | SS_CENTERIMAGE, false, WS_EX_STATICEDGE},
-    {1009, L"Edit", L"", 61, 253, 278, 12, ES_READONLY | ES_AUTOHSCROLL, false, 0},
-    {1016, L"SysAnimate32", L"", 299, 177, 30, 30, 0, false, 0},
-    {2, L"Button", L"\u4FDD\u5B58\u7D42\u4E86", 301, 7, 48, 24, BS_PUSHBUTTON, false, 0},
-    {1030, L"msctls_progress32", L"", 12, 266, 341, 6, PBS_SMOOTH, true, WS_EX_DLGMODALFRAME},
+    {IDC_INTERVAL, L"Edit", L"4", 300, 152, 27, 12, ES_NUMBER | ES_CENTER | ES_AUTOHSCROLL, true, 0},
+    {IDC_SECONDS_LABEL, L"Static", L"\u79D2", 330, 152, 12, 12, SS_LEFT | SS_CENTERIMAGE, false, 0},
+    {IDC_ALL_ADDRESSES_LABEL, L"Static", L"\u3000\u5168\u9001\u4FE1\u5148\u30A2\u30C9\u30EC\u30B9\u3092", 5, 181, 81, 16, SS_LEFT | SS_CENTERIMAGE, false, 0},
+    {IDC_TEST_ADDRESS, L"Edit", L"", 87, 183, 104, 12, ES_AUTOHSCROLL, true, 0},
+    {IDC_CHANGE_TO_LABEL, L"Static", L"\u306B\u5909\u66F4\u3057\u3066", 193, 181, 42, 16, SS_LEFT | SS_CENTERIMAGE, false, 0},
+    {IDC_TEST_SEND, L"Button", L"\u30C6\u30B9\u30C8\u9001\u4FE1", 239, 177, 49, 26, BS_PUSHBUTTON, false, 0},
+    {IDOK, L"Button", L"\u9001\u4FE1\u5B9F\u884C", 12, 208, 66, 31, BS_OWNERDRAW | BS_MULTILINE, false, 0},
+    {IDC_STOP, L"Button", L"\u9001\u4FE1\n\u505C\u6B62", 84, 208, 39, 31, BS_PUSHBUTTON | BS_MULTILINE, false, 0},
+    {IDC_VIEW_LOG, L"Button", L"\u9001\u4FE1\n\u30ED\u30B0", 129, 208, 35, 31, BS_PUSHBUTTON | BS_MULTILINE, false, 0},
+    {IDC_STATUS_LABEL, L"Static", L"\u3000\u9001\u4FE1\u72B6\u6CC1", 12, 251, 46, 12, SS_LEFT | SS_CENTERIMAGE, false, WS_EX_STATICEDGE},
+    {IDC_STATUS, L"Edit", L"", 61, 253, 278, 12, ES_READONLY | ES_AUTOHSCROLL, false, 0},
+    {IDC_RUN_ANIMATION, L"SysAnimate32", L"", 299, 177, 30, 30, 0, false, 0},
+    {IDCANCEL, L"Button", L"\u4FDD\u5B58\u7D42\u4E86", 301, 7, 48, 24, BS_PUSHBUTTON, false, 0},
+    {IDC_PROGRESS, L"msctls_progress32", L"", 12, 266, 341, 6, PBS_SMOOTH, true, WS_EX_DLGMODALFRAME},
     {-1, L"Button", L"", 3, 100, 351, 40, BS_GROUPBOX, false, 0},
 };
 
@@ -145,11 +146,11 @@ TEST_F(MainWindow, FirstStartShowsEveryControlOfTheTemplateWithTheBuiltInValues)
     DWORD ex = static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE));
     EXPECT_EQ(s & StyleMask(ClassOf(h)), c.style);
     // The progress control takes WS_BORDER off itself and draws its own frame.
-    if (c.id != 1030) {
+    if (c.id != IDC_PROGRESS) {
       EXPECT_EQ((s & WS_BORDER) != 0 || (ex & WS_EX_CLIENTEDGE) != 0, c.border) << std::hex << s << " " << ex;
     }
     EXPECT_EQ(ex & (WS_EX_STATICEDGE | WS_EX_DLGMODALFRAME), c.exStyle);
-    EXPECT_EQ((s & WS_VISIBLE) != 0, c.id != 1030) << std::hex << s << " " << ex;
+    EXPECT_EQ((s & WS_VISIBLE) != 0, c.id != IDC_PROGRESS) << std::hex << s << " " << ex;
     RECT r = RectInClient(h, main);
     EXPECT_NEAR(r.left, c.x * ux, 1.5);
     EXPECT_NEAR(r.top, c.y * uy, 1.5);
@@ -158,20 +159,23 @@ TEST_F(MainWindow, FirstStartShowsEveryControlOfTheTemplateWithTheBuiltInValues)
   }
 
   // Idle state: everything enabled except the stop button; the bar hidden in its colour.
-  for (int id : {1010, 1, 1012, 1014, 1015, 1013, 2, 3, 4, 1005, 1003, 1004, 1002, 1017, 1006, 1007, 1008, 1001})
+  for (int id : {IDC_TEST_SEND, IDOK, IDC_VIEW_LOG, IDC_EDIT_BODY, IDC_EDIT_LIST, IDC_SMTP_SETTINGS, IDCANCEL,
+                 IDC_PICK_BODY, IDC_PICK_LIST, IDC_MAIL_TITLE, IDC_BODY_FILE, IDC_LIST_FILE, IDC_SHEET_NAME,
+                 IDC_MAIL_COLUMN, IDC_START_ROW, IDC_END_ROW, IDC_INTERVAL, IDC_TEST_ADDRESS})
     EXPECT_TRUE(IsWindowEnabled(p.item(id))) << id;
-  EXPECT_FALSE(IsWindowEnabled(p.item(1011)));
-  EXPECT_FALSE(IsWindowVisible(p.item(1030)));
-  EXPECT_EQ(static_cast<COLORREF>(SendMessageW(p.item(1030), PBM_GETBARCOLOR, 0, 0)), kSendFace);
+  EXPECT_FALSE(IsWindowEnabled(p.item(IDC_STOP)));
+  EXPECT_FALSE(IsWindowVisible(p.item(IDC_PROGRESS)));
+  EXPECT_EQ(static_cast<COLORREF>(SendMessageW(p.item(IDC_PROGRESS), PBM_GETBARCOLOR, 0, 0)), kSendFace);
   // Typing limits, in the order of the fields.
-  const std::pair<int, int> limits[] = {{1005, 256}, {1003, 260}, {1004, 260}, {1002, 256}, {1017, 1},
-                                        {1006, 6},   {1007, 6},   {1008, 6},   {1001, 256}};
+  const std::pair<int, int> limits[] = {{IDC_MAIL_TITLE, 256}, {IDC_BODY_FILE, 260},  {IDC_LIST_FILE, 260},
+                                        {IDC_SHEET_NAME, 256}, {IDC_MAIL_COLUMN, 1}, {IDC_START_ROW, 6},
+                                        {IDC_END_ROW, 6},      {IDC_INTERVAL, 6},    {IDC_TEST_ADDRESS, 256}};
   for (auto [id, limit] : limits) EXPECT_EQ(SendMessageW(p.item(id), EM_GETLIMITTEXT, 0, 0), limit) << id;
   // The keyboard focus is in the mail title.
   GUITHREADINFO gti = {};
   gti.cbSize = sizeof gti;
   ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gti));
-  EXPECT_EQ(gti.hwndFocus, p.item(1005));
+  EXPECT_EQ(gti.hwndFocus, p.item(IDC_MAIL_TITLE));
 
   // Status bar: credit text in pane 0, the clock pane a quarter of the window's width.
   EXPECT_FALSE(p.PaneText(0).empty());
@@ -186,7 +190,7 @@ TEST_F(MainWindow, FirstStartShowsEveryControlOfTheTemplateWithTheBuiltInValues)
   EXPECT_EQ(edges[1], -1);
 
   // Leaving on the first start stores the built-in values.
-  ASSERT_TRUE(p.Click(2));
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
   EXPECT_FALSE(data_.Exists(L"Environ.def"));
   EXPECT_EQ(StoredLines(data_), BuiltInSettingsLines());
@@ -232,25 +236,25 @@ TEST_F(MainWindow, LoadedValuesAreShownBoundedAndNormalised) {
   ASSERT_TRUE(data_.Write(L"Environ.def", SettingsText(lines)));
   Program p(data_);
   ASSERT_NE(p.main(), nullptr);
-  EXPECT_EQ(p.text(1000), L"sender@example.com");
-  EXPECT_EQ(p.text(1001), L"Sender@Example.COM");  // empty TestAddress shows MailAddress
-  EXPECT_EQ(p.text(1005), L"\u3054\u6848\u5185 {\u6C0F\u540D}");
-  EXPECT_EQ(p.text(1003), L"C:\\\u6587\u66F8\\body.txt");
-  EXPECT_EQ(p.text(1002), L"\u540D\u7C3F");
-  EXPECT_EQ(p.text(1017), L"C");
-  EXPECT_EQ(p.text(1006), L"2");
-  EXPECT_EQ(p.text(1007), L"120");
-  EXPECT_EQ(p.text(1008), L"4");
+  EXPECT_EQ(p.text(IDC_MAIL_ADDRESS), L"sender@example.com");
+  EXPECT_EQ(p.text(IDC_TEST_ADDRESS), L"Sender@Example.COM");  // empty TestAddress shows MailAddress
+  EXPECT_EQ(p.text(IDC_MAIL_TITLE), L"\u3054\u6848\u5185 {\u6C0F\u540D}");
+  EXPECT_EQ(p.text(IDC_BODY_FILE), L"C:\\\u6587\u66F8\\body.txt");
+  EXPECT_EQ(p.text(IDC_SHEET_NAME), L"\u540D\u7C3F");
+  EXPECT_EQ(p.text(IDC_MAIL_COLUMN), L"C");
+  EXPECT_EQ(p.text(IDC_START_ROW), L"2");
+  EXPECT_EQ(p.text(IDC_END_ROW), L"120");
+  EXPECT_EQ(p.text(IDC_INTERVAL), L"4");
 
   // The start-row rule on every change: below 2, empty or not a number puts "2" back.
   const std::pair<const wchar_t*, const wchar_t*> rows[] = {
       {L"0", L"2"}, {L"1", L"2"}, {L"", L"2"}, {L"abc", L"2"}, {L"-7", L"2"}, {L"3", L"3"}, {L"15", L"15"}};
   for (auto [typed, shown] : rows) {
-    p.SetText(1006, typed);
-    EXPECT_EQ(p.text(1006), shown) << ToCp932(typed);
+    p.SetText(IDC_START_ROW, typed);
+    EXPECT_EQ(p.text(IDC_START_ROW), shown) << ToCp932(typed);
   }
-  p.SetText(1006, L"1");
-  ASSERT_TRUE(p.Click(2));
+  p.SetText(IDC_START_ROW, L"1");
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
   std::vector<std::string> stored = StoredLines(data_);
   ASSERT_EQ(stored.size(), 15u);
@@ -266,7 +270,7 @@ TEST_F(MainWindow, TypedValuesAreTrimmedLimitedInBytesAndStoredOnExit) {
     const char* name;
     void (*leave)(const Program&);
   } exits[] = {
-      {"the save-and-exit button", [](const Program& p) { ASSERT_TRUE(p.Click(2)); }},
+      {"the save-and-exit button", [](const Program& p) { ASSERT_TRUE(p.Click(IDCANCEL)); }},
       {"the close box", [](const Program& p) { PostMessageW(p.main(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
   };
   for (const Exit& e : exits) {
@@ -274,15 +278,15 @@ TEST_F(MainWindow, TypedValuesAreTrimmedLimitedInBytesAndStoredOnExit) {
     DataRoot data;
     Program p(data);
     ASSERT_NE(p.main(), nullptr);
-    p.Type(1005, L"  \"Spring sale\"  ");
-    p.Type(1017, L"de");  // one byte only, upper case
-    p.Type(1008, L"1234567");
-    p.Type(1002, std::wstring(140, L'\u540D'));  // 名: two bytes each, 256 at most
-    p.SetText(1001, L"  test@example.com\r\n");
-    p.Type(1007, L"0");
-    EXPECT_EQ(p.text(1017), L"D");
-    EXPECT_EQ(p.text(1008), L"412345");
-    EXPECT_EQ(p.text(1002), std::wstring(128, L'\u540D'));
+    p.Type(IDC_MAIL_TITLE, L"  \"Spring sale\"  ");
+    p.Type(IDC_MAIL_COLUMN, L"de");  // one byte only, upper case
+    p.Type(IDC_INTERVAL, L"1234567");
+    p.Type(IDC_SHEET_NAME, std::wstring(140, L'\u540D'));  // 名: two bytes each, 256 at most
+    p.SetText(IDC_TEST_ADDRESS, L"  test@example.com\r\n");
+    p.Type(IDC_END_ROW, L"0");
+    EXPECT_EQ(p.text(IDC_MAIL_COLUMN), L"D");
+    EXPECT_EQ(p.text(IDC_INTERVAL), L"412345");
+    EXPECT_EQ(p.text(IDC_SHEET_NAME), std::wstring(128, L'\u540D'));
     e.leave(p);
     ASSERT_TRUE(p.WaitForExit(10000));
     std::vector<std::string> stored = StoredLines(data);
@@ -304,9 +308,9 @@ TEST_F(MainWindow, EscapeLeavesAndDropsTheEditsOfThisStart) {
   {
     Program p(data_);
     ASSERT_NE(p.main(), nullptr);
-    p.Type(1005, L" and after");
-    EXPECT_EQ(p.text(1005), L"Before and after");
-    p.KeyDown(p.item(1005), VK_ESCAPE);
+    p.Type(IDC_MAIL_TITLE, L" and after");
+    EXPECT_EQ(p.text(IDC_MAIL_TITLE), L"Before and after");
+    p.KeyDown(p.item(IDC_MAIL_TITLE), VK_ESCAPE);
     ASSERT_TRUE(p.WaitForExit(10000));
   }
   EXPECT_FALSE(data_.Exists(L"Environ.def"));
@@ -316,8 +320,8 @@ TEST_F(MainWindow, EscapeLeavesAndDropsTheEditsOfThisStart) {
   DataRoot fresh;
   Program p(fresh);
   ASSERT_NE(p.main(), nullptr);
-  p.Type(1005, L"typed");
-  p.KeyDown(p.item(1005), VK_ESCAPE);
+  p.Type(IDC_MAIL_TITLE, L"typed");
+  p.KeyDown(p.item(IDC_MAIL_TITLE), VK_ESCAPE);
   ASSERT_TRUE(p.WaitForExit(10000));
   EXPECT_FALSE(fresh.Exists(L"Environ.def"));
   EXPECT_FALSE(fresh.Exists(L"Environ.psw"));
@@ -373,8 +377,8 @@ TEST_F(MainWindow, AboutBoxComesFromTheSystemMenuAndItsEscapeDoesNotReachTheWind
     EXPECT_FALSE(p.WaitForExit(200));
   }
   // So the edits of this start are stored.
-  p.Type(1005, L"kept");
-  ASSERT_TRUE(p.Click(2));
+  p.Type(IDC_MAIL_TITLE, L"kept");
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
   std::vector<std::string> stored = StoredLines(data_);
   ASSERT_EQ(stored.size(), 15u);
@@ -427,7 +431,7 @@ TEST_F(MainWindow, ScreenShowsTheSendButtonAndControlsInTheirColours) {
   canvas.WriteBmp(BuildOutputPath(L"main-window.bmp"));
   Shot shot{p.main(), {w.left, w.top}, canvas};
 
-  HWND send = p.item(1);
+  HWND send = p.item(IDOK);
   RECT r;
   GetClientRect(send, &r);
   EXPECT_EQ(shot.At(send, 6, r.bottom / 2), kSendFace);
@@ -440,15 +444,15 @@ TEST_F(MainWindow, ScreenShowsTheSendButtonAndControlsInTheirColours) {
     HWND control;
     COLORREF background;
   } samples[] = {
-      {"sheet label", p.item(1027), kLime},
-      {"column label", p.item(1028), kLime},
-      {"status label", p.item(1025), kWhite},
+      {"sheet label", p.item(IDC_SHEET_LABEL), kLime},
+      {"column label", p.item(IDC_COLUMN_LABEL), kLime},
+      {"status label", p.item(IDC_STATUS_LABEL), kWhite},
       {"sender label", ChildWithText(p.main(), L"\u3000\u9001\u4FE1\u5143\u30A2\u30C9\u30EC\u30B9"), kNavy},
       {"range label", ChildWithText(p.main(), L"\u3000\u9001\u4FE1\u5148\u30A2\u30C9\u30EC\u30B9\u306E\u9001\u4FE1\u7BC4\u56F2"), kNavy},
-      {"seconds label", p.item(1020), kLightBlue},
-      {"sender field", p.item(1000), kLightGrey},
-      {"title field", p.item(1005), kWhite},
-      {"status field", p.item(1009), kLightBlue},
+      {"seconds label", p.item(IDC_SECONDS_LABEL), kLightBlue},
+      {"sender field", p.item(IDC_MAIL_ADDRESS), kLightGrey},
+      {"title field", p.item(IDC_MAIL_TITLE), kWhite},
+      {"status field", p.item(IDC_STATUS), kLightBlue},
   };
   for (const Sample& s : samples) {
     SCOPED_TRACE(s.what);
@@ -458,17 +462,17 @@ TEST_F(MainWindow, ScreenShowsTheSendButtonAndControlsInTheirColours) {
     EXPECT_EQ(shot.At(s.control, c.right - 2, 1), s.background);
     EXPECT_GT(shot.Count(s.control, s.background), c.right * c.bottom / 3);
   }
-  EXPECT_GT(shot.Count(p.item(1025), kRed), 10);
+  EXPECT_GT(shot.Count(p.item(IDC_STATUS_LABEL), kRed), 10);
   EXPECT_GT(shot.Count(ChildWithText(p.main(), L"\u3000\u9001\u4FE1\u5143\u30A2\u30C9\u30EC\u30B9"), kWhite), 10);
-  EXPECT_GT(shot.Count(p.item(1027), kNavy), 10);
+  EXPECT_GT(shot.Count(p.item(IDC_SHEET_LABEL), kNavy), 10);
   // The dialog's own background, below the command buttons.
-  HWND log = p.item(1012);
+  HWND log = p.item(IDC_VIEW_LOG);
   RECT lr = RectInClient(log, p.main());
   POINT bg = {lr.right + 20, (lr.top + lr.bottom) / 2};
   ClientToScreen(p.main(), &bg);
   EXPECT_EQ(canvas.At(bg.x - w.left, bg.y - w.top), kLightBlue);
 
-  ASSERT_TRUE(p.Click(2));
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
 }
 

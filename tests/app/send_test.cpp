@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "resources/resource.h"
 #include "tests/support/program_driver.h"
 
 namespace {
@@ -93,8 +94,8 @@ std::vector<std::wstring> PressAndCollect(const Program& p, int button) {
 }
 
 bool Idle(const Program& p) {
-  return IsWindowEnabled(p.item(1)) && IsWindowEnabled(p.item(1010)) && !IsWindowEnabled(p.item(1011)) &&
-         !IsWindowVisible(p.item(1030));
+  return IsWindowEnabled(p.item(IDOK)) && IsWindowEnabled(p.item(IDC_TEST_SEND)) &&
+         !IsWindowEnabled(p.item(IDC_STOP)) && !IsWindowVisible(p.item(IDC_PROGRESS));
 }
 
 TEST(SendCommands, EachCheckShowsItsMessageInOrderAndFillsItsValues) {
@@ -105,22 +106,22 @@ TEST(SendCommands, EachCheckShowsItsMessageInOrderAndFillsItsValues) {
   {
     Program p(f.data);
     ASSERT_NE(p.main(), nullptr);
-    EXPECT_EQ(PressAndCollect(p, 1), std::vector<std::wstring>{W(u8"送信元アドレスが指定されていません。")});
+    EXPECT_EQ(PressAndCollect(p, IDOK), std::vector<std::wstring>{W(u8"送信元アドレスが指定されていません。")});
     // Test send with TestAddress and MailAddress empty: both test-address messages, no run.
-    p.SetText(1001, L"");
-    EXPECT_EQ(PressAndCollect(p, 1010),
+    p.SetText(IDC_TEST_ADDRESS, L"");
+    EXPECT_EQ(PressAndCollect(p, IDC_TEST_SEND),
               (std::vector<std::wstring>{W(u8"テスト送信用の送信先アドレスが指定されていません。送信元アドレスを設定します。"),
                                          W(u8"テスト送信用の送信先アドレスに誤りがあります。")}));
     EXPECT_TRUE(Idle(p));
-    ASSERT_TRUE(p.Click(2));
+    ASSERT_TRUE(p.Click(IDCANCEL));
     ASSERT_TRUE(p.WaitForExit(10000));
   }
   l[0] = ToCp932(L"\u8868sales.example.jp");  // 表 is 0x95 0x40: a trail byte 0x40 is no at sign
   ASSERT_TRUE(f.WriteSettings());
   Program p(f.data);
   ASSERT_NE(p.main(), nullptr);
-  EXPECT_EQ(PressAndCollect(p, 1), std::vector<std::wstring>{W(u8"送信元アドレスに誤りがあります。")});
-  ASSERT_TRUE(p.Click(2));
+  EXPECT_EQ(PressAndCollect(p, IDOK), std::vector<std::wstring>{W(u8"送信元アドレスに誤りがあります。")});
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
 
   // With a good address, the window's own fields lead through the remaining checks.
@@ -141,48 +142,48 @@ TEST(SendCommands, EachCheckShowsItsMessageInOrderAndFillsItsValues) {
     std::vector<std::wstring> messages;
   } steps[] = {
       {0, L"", {W(u8"送信メールのタイトルが指定されていません。")}},
-      {1005, L"News for {name}", {W(u8"メール本文ファイルが指定されていません。")}},
-      {1003, f.data.folder() + L"\\no-body.txt", {W(u8"メール本文ファイルは存在しません。")}},
-      {1003, f.body, {W(u8"送信先アドレス一覧ファイル(Excel)が指定されていません。")}},
-      {1004, f.data.folder() + L"\\no-list.csv", {W(u8"送信先アドレス一覧ファイル(Excel)は存在しません。")}},
-      {1004, f.list, {W(u8"送信先アドレス一覧ファイル(Excel)のシート名が指定されていません。")}},
-      {1002, L"list", {W(u8"シート内のe-Mail欄にが指定されていません。")}},
-      {1017, L"B", {}},  // set below with the rows
+      {IDC_MAIL_TITLE, L"News for {name}", {W(u8"メール本文ファイルが指定されていません。")}},
+      {IDC_BODY_FILE, f.data.folder() + L"\\no-body.txt", {W(u8"メール本文ファイルは存在しません。")}},
+      {IDC_BODY_FILE, f.body, {W(u8"送信先アドレス一覧ファイル(Excel)が指定されていません。")}},
+      {IDC_LIST_FILE, f.data.folder() + L"\\no-list.csv", {W(u8"送信先アドレス一覧ファイル(Excel)は存在しません。")}},
+      {IDC_LIST_FILE, f.list, {W(u8"送信先アドレス一覧ファイル(Excel)のシート名が指定されていません。")}},
+      {IDC_SHEET_NAME, L"list", {W(u8"シート内のe-Mail欄にが指定されていません。")}},
+      {IDC_MAIL_COLUMN, L"B", {}},  // set below with the rows
   };
   for (const Step& s : steps) {
     if (s.field) q.SetText(s.field, s.text);
     if (s.messages.empty()) break;
     SCOPED_TRACE(ToCp932(s.messages[0]));
-    EXPECT_EQ(PressAndCollect(q, 1), s.messages);
+    EXPECT_EQ(PressAndCollect(q, IDOK), s.messages);
   }
   // Start row above the end row: refused. An empty end row is filled with 99999 first.
-  q.SetText(1006, L"10");
-  q.SetText(1007, L"5");
-  EXPECT_EQ(PressAndCollect(q, 1), std::vector<std::wstring>{W(u8"送信先アドレス一覧の送信開始行と終了行が逆転しています。")});
-  q.SetText(1006, L"100000");
-  q.SetText(1007, L"");
-  EXPECT_EQ(PressAndCollect(q, 1),
+  q.SetText(IDC_START_ROW, L"10");
+  q.SetText(IDC_END_ROW, L"5");
+  EXPECT_EQ(PressAndCollect(q, IDOK), std::vector<std::wstring>{W(u8"送信先アドレス一覧の送信開始行と終了行が逆転しています。")});
+  q.SetText(IDC_START_ROW, L"100000");
+  q.SetText(IDC_END_ROW, L"");
+  EXPECT_EQ(PressAndCollect(q, IDOK),
             (std::vector<std::wstring>{W(u8"送信先アドレス一覧の送信終了行が指定されていません。99999を設定します。"),
                                        W(u8"送信先アドレス一覧の送信開始行と終了行が逆転しています。")}));
-  EXPECT_EQ(q.text(1007), L"99999");
+  EXPECT_EQ(q.text(IDC_END_ROW), L"99999");
   EXPECT_TRUE(Idle(q));
   // An empty test address takes the sender's, interval 0 is filled with 10, and the test run
   // starts: one row, to the sender's address.
-  q.SetText(1006, L"3");
-  q.SetText(1007, L"3");
-  q.SetText(1008, L"0");
-  q.SetText(1001, L"");
-  EXPECT_EQ(PressAndCollect(q, 1010),
+  q.SetText(IDC_START_ROW, L"3");
+  q.SetText(IDC_END_ROW, L"3");
+  q.SetText(IDC_INTERVAL, L"0");
+  q.SetText(IDC_TEST_ADDRESS, L"");
+  EXPECT_EQ(PressAndCollect(q, IDC_TEST_SEND),
             (std::vector<std::wstring>{W(u8"テスト送信用の送信先アドレスが指定されていません。送信元アドレスを設定します。"),
                                        W(u8"メール送信の間隔秒が指定されていません。10秒を設定します。")}));
-  EXPECT_EQ(q.text(1008), L"10");
-  EXPECT_EQ(q.text(1001), L"sales@example.jp");
+  EXPECT_EQ(q.text(IDC_INTERVAL), L"10");
+  EXPECT_EQ(q.text(IDC_TEST_ADDRESS), L"sales@example.jp");
   ASSERT_TRUE(WaitUntil(20000, [&] { return Idle(q); }));
   std::string record = ReadBytes(f.record);
   EXPECT_EQ(CountLines(record, "--url"), 1) << record;
   EXPECT_NE(record.find("--mail-rcpt\tsales@example.jp"), std::string::npos) << record;
   EXPECT_FALSE(f.data.Exists(L"SendLogs.txt"));  // a test run leaves the log alone
-  ASSERT_TRUE(q.Click(2));
+  ASSERT_TRUE(q.Click(IDCANCEL));
   ASSERT_TRUE(q.WaitForExit(10000));
   std::vector<std::string> stored = SettingsLines(Unscramble(f.data.Read(L"Environ.psw")));
   ASSERT_EQ(stored.size(), 15u);
@@ -197,16 +198,18 @@ TEST(SendCommands, RealRunDeliversEveryRowLogsItAndRestoresTheWindow) {
   ASSERT_TRUE(tool.ok());
   Program p(f.data, f.Environment(0, 700));
   ASSERT_NE(p.main(), nullptr);
-  p.PostClick(1);
+  p.PostClick(IDOK);
   // Running: stop enabled, editing disabled, bar shown with the row count as its range.
-  ASSERT_TRUE(WaitUntil(5000, [&] { return IsWindowVisible(p.item(1030)) != FALSE; }));
-  EXPECT_TRUE(IsWindowEnabled(p.item(1011)));
-  for (int id : {1010, 1, 1012, 1014, 1015, 1013, 2, 3, 4, 1005, 1003, 1004, 1002, 1017, 1006, 1007, 1008, 1001})
+  ASSERT_TRUE(WaitUntil(5000, [&] { return IsWindowVisible(p.item(IDC_PROGRESS)) != FALSE; }));
+  EXPECT_TRUE(IsWindowEnabled(p.item(IDC_STOP)));
+  for (int id : {IDC_TEST_SEND, IDOK, IDC_VIEW_LOG, IDC_EDIT_BODY, IDC_EDIT_LIST, IDC_SMTP_SETTINGS, IDCANCEL,
+                 IDC_PICK_BODY, IDC_PICK_LIST, IDC_MAIL_TITLE, IDC_BODY_FILE, IDC_LIST_FILE, IDC_SHEET_NAME,
+                 IDC_MAIL_COLUMN, IDC_START_ROW, IDC_END_ROW, IDC_INTERVAL, IDC_TEST_ADDRESS})
     EXPECT_FALSE(IsWindowEnabled(p.item(id))) << id;
-  EXPECT_EQ(SendMessageW(p.item(1030), PBM_GETRANGE, FALSE, 0), 3);
-  EXPECT_TRUE(IsWindowVisible(p.item(1016)));  // the animation plays
+  EXPECT_EQ(SendMessageW(p.item(IDC_PROGRESS), PBM_GETRANGE, FALSE, 0), 3);
+  EXPECT_TRUE(IsWindowVisible(p.item(IDC_RUN_ANIMATION)));  // the animation plays
   // Escape (save and exit) is refused while the run lasts; Enter starts no second run.
-  p.KeyDown(p.item(1009), VK_ESCAPE);
+  p.KeyDown(p.item(IDC_STATUS), VK_ESCAPE);
   HWND box = p.WaitForMessageBox(kMainCaption);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(Program::MessageBoxText(box), W(u8"メール送信が実行中です。送信を停止してから終了してください。"));
@@ -214,9 +217,9 @@ TEST(SendCommands, RealRunDeliversEveryRowLogsItAndRestoresTheWindow) {
   PostMessageW(p.main(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   EXPECT_TRUE(IsWindow(p.main()));
   ASSERT_TRUE(WaitUntil(30000, [&] { return Idle(p); }));
-  EXPECT_EQ(p.text(1009), W(u8"メール送信を終了しました。"));
-  EXPECT_FALSE(IsWindowVisible(p.item(1016)));
-  EXPECT_EQ(SendMessageW(p.item(1030), PBM_GETPOS, 0, 0), 3);
+  EXPECT_EQ(p.text(IDC_STATUS), W(u8"メール送信を終了しました。"));
+  EXPECT_FALSE(IsWindowVisible(p.item(IDC_RUN_ANIMATION)));
+  EXPECT_EQ(SendMessageW(p.item(IDC_PROGRESS), PBM_GETPOS, 0, 0), 3);
   std::string record = ReadBytes(f.record);
   EXPECT_EQ(CountLines(record, "--url"), 3) << record;
   for (const char* to : {"taro@example.jp", "hanako@example.jp", "jiro@example.jp"})
@@ -226,14 +229,14 @@ TEST(SendCommands, RealRunDeliversEveryRowLogsItAndRestoresTheWindow) {
   EXPECT_EQ(CountLines(log, ""), 3) << log;
   // A second real run finds every row in the log and sends nothing. Rows 2 to 70,001 give the
   // bar's 16-bit range 70,000 modulo 65,536.
-  p.SetText(1007, L"70001");
-  p.PostClick(1);
+  p.SetText(IDC_END_ROW, L"70001");
+  p.PostClick(IDOK);
   ASSERT_TRUE(WaitUntil(5000, [&] { return !Idle(p); }));
-  EXPECT_EQ(SendMessageW(p.item(1030), PBM_GETRANGE, FALSE, 0), 4464);
+  EXPECT_EQ(SendMessageW(p.item(IDC_PROGRESS), PBM_GETRANGE, FALSE, 0), 4464);
   ASSERT_TRUE(WaitUntil(30000, [&] { return Idle(p); }));
   EXPECT_EQ(CountLines(ReadBytes(f.record), "--url"), 3);
   // The Escape press during the first run drops this start's edits at the exit.
-  ASSERT_TRUE(p.Click(2));
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
   std::vector<std::string> stored = SettingsLines(Unscramble(f.data.Read(L"Environ.psw")));
   ASSERT_EQ(stored.size(), 15u);
@@ -248,17 +251,17 @@ TEST(SendCommands, StopEndsTheRunAndAFailingToolIsReportedAndNotLogged) {
   ASSERT_TRUE(tool.ok());
   Program p(f.data, f.Environment(7, 300));
   ASSERT_NE(p.main(), nullptr);
-  p.PostClick(1);
-  ASSERT_TRUE(WaitUntil(5000, [&] { return IsWindowEnabled(p.item(1011)) != FALSE; }));
+  p.PostClick(IDOK);
+  ASSERT_TRUE(WaitUntil(5000, [&] { return IsWindowEnabled(p.item(IDC_STOP)) != FALSE; }));
   ASSERT_TRUE(WaitUntil(10000, [&] { return CountLines(ReadBytes(f.record), "--url") >= 1; }));
-  p.PostClick(1011);
-  p.PostClick(1011);  // twice is harmless
+  p.PostClick(IDC_STOP);
+  p.PostClick(IDC_STOP);  // twice is harmless
   ASSERT_TRUE(WaitUntil(15000, [&] { return Idle(p); }));
   EXPECT_LT(CountLines(ReadBytes(f.record), "--url"), 3);
   // The run's last line counts the rows that failed.
-  EXPECT_EQ(p.text(1009), W(u8"メール送信を終了しました。送信に失敗した行が1件あります。"));
+  EXPECT_EQ(p.text(IDC_STATUS), W(u8"メール送信を終了しました。送信に失敗した行が1件あります。"));
   EXPECT_FALSE(f.data.Exists(L"SendLogs.txt"));
-  ASSERT_TRUE(p.Click(2));
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
 }
 
@@ -284,7 +287,7 @@ TEST(SendCommands, WindowShowingTheWorkbookIsAskedToCloseAndOurOwnAreLeftAlone) 
       1, reinterpret_cast<DWORD_PTR>(&closed));
   Program p(f.data, f.Environment());
   ASSERT_NE(p.main(), nullptr);
-  p.PostClick(1);
+  p.PostClick(IDOK);
   WaitUntil(30000, [&] {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
@@ -293,7 +296,7 @@ TEST(SendCommands, WindowShowingTheWorkbookIsAskedToCloseAndOurOwnAreLeftAlone) 
   EXPECT_TRUE(closed);
   ASSERT_TRUE(WaitUntil(30000, [&] { return Idle(p); }));
   EXPECT_TRUE(IsWindow(other));  // asked, not killed
-  ASSERT_TRUE(p.Click(2));
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
 
   // A workbook path with an empty file name, and one whose name is part of the program's own
@@ -309,7 +312,7 @@ TEST(SendCommands, WindowShowingTheWorkbookIsAskedToCloseAndOurOwnAreLeftAlone) 
     ASSERT_TRUE(f.WriteSettings());
     Program q(f.data, f.Environment());
     ASSERT_NE(q.main(), nullptr);
-    q.PostClick(1);
+    q.PostClick(IDOK);
     ASSERT_TRUE(WaitUntil(5000, [&] { return !Idle(q); }));
     ASSERT_TRUE(WaitUntil(30000, [&] {
       MSG msg;
@@ -319,7 +322,7 @@ TEST(SendCommands, WindowShowingTheWorkbookIsAskedToCloseAndOurOwnAreLeftAlone) 
     EXPECT_FALSE(closed);
     EXPECT_FALSE(q.WaitForExit(500));
     EXPECT_EQ(q.WaitForMessageBox(kMainCaption, 300), nullptr);
-    ASSERT_TRUE(q.Click(2));
+    ASSERT_TRUE(q.Click(IDCANCEL));
     ASSERT_TRUE(q.WaitForExit(10000));
   }
   RemoveDirectoryW((f.data.folder() + L"\\\u4E00\u62EC\u9001\u4FE1").c_str());
@@ -338,13 +341,13 @@ TEST(SendCommands, WithoutATransferToolBothCommandsRefuseBeforeStarting) {
   ASSERT_NE(p.main(), nullptr);
   const std::vector<std::wstring> refusal{
       W(u8"メール送信ツール（SMTP.exe または curl.exe）が見つかりません。メール送信はしません。")};
-  EXPECT_EQ(PressAndCollect(p, 1), refusal);
-  EXPECT_EQ(PressAndCollect(p, 1010), refusal);
+  EXPECT_EQ(PressAndCollect(p, IDOK), refusal);
+  EXPECT_EQ(PressAndCollect(p, IDC_TEST_SEND), refusal);
   EXPECT_TRUE(Idle(p));
   // No row was attempted: the tool never ran and no message file was written.
   EXPECT_EQ(GetFileAttributesW(f.record.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetFileAttributesW(f.data.file(L"SendMail.txt").c_str()), INVALID_FILE_ATTRIBUTES);
-  ASSERT_TRUE(p.Click(2));
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
 }
 

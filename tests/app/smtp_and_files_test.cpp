@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "resources/resource.h"
 #include "tests/support/program_driver.h"
 
 namespace {
@@ -13,7 +14,7 @@ const wchar_t kSmtpCaption[] = L"\u9001\u4FE1\u30E1\u30FC\u30EB\u8A2D\u5B9A";  /
 const wchar_t kMainCaption[] = L"\u4E00\u62EC\u30E1\u30FC\u30EB\u9001\u4FE1";  // 一括メール送信
 
 HWND OpenSmtp(const Program& p) {
-  p.PostClick(1013);
+  p.PostClick(IDC_SMTP_SETTINGS);
   HWND dialog = nullptr;
   WaitUntil(5000, [&] { return (dialog = FindProcessWindow(p.pid(), kSmtpTitle)) != nullptr; });
   return dialog;
@@ -28,12 +29,12 @@ struct Account {
 };
 
 void FillAccount(HWND dialog, const Account& a) {
-  SetField(dialog, 1000, a.address);  // the login follows, then gets its own value
-  SetField(dialog, 1005, a.login);
-  SetField(dialog, 1004, a.password);
-  SetField(dialog, 1003, a.sender);
-  SetField(dialog, 1001, a.server);
-  SetField(dialog, 1002, a.port);
+  SetField(dialog, IDC_SMTP_MAIL_ADDRESS, a.address);  // the login follows, then gets its own value
+  SetField(dialog, IDC_SMTP_LOGIN_ID, a.login);
+  SetField(dialog, IDC_SMTP_PASSWORD, a.password);
+  SetField(dialog, IDC_SMTP_SENDER_NAME, a.sender);
+  SetField(dialog, IDC_SMTP_SERVER, a.server);
+  SetField(dialog, IDC_SMTP_PORT, a.port);
 }
 
 TEST(SmtpSettings, DialogShowsItsFieldsAndRefusesEachIncompleteAccountWithItsMessage) {
@@ -51,12 +52,12 @@ TEST(SmtpSettings, DialogShowsItsFieldsAndRefusesEachIncompleteAccountWithItsMes
     int limit;
     const wchar_t* label;  // the label before the field
   } fields[] = {
-      {1000, ES_LOWERCASE | ES_AUTOHSCROLL, 256, L" \u30E1\u30FC\u30EB\u30A2\u30C9\u30EC\u30B9"},
-      {1005, ES_LOWERCASE | ES_AUTOHSCROLL, 256, L" \u30ED\u30B0\u30A4\u30F3ID"},
-      {1004, ES_PASSWORD | ES_AUTOHSCROLL, 256, L" \u30D1\u30B9\u30EF\u30FC\u30C9"},
-      {1003, ES_AUTOHSCROLL, 256, L" \u5DEE\u51FA\u4EBA\u540D"},
-      {1001, ES_AUTOHSCROLL, 256, L" \u9001\u4FE1\u30E1\u30FC\u30EB\u30B5\u30FC\u30D0"},
-      {1002, ES_NUMBER | ES_AUTOHSCROLL, 5, L" \u30DD\u30FC\u30C8\u756A\u53F7 [SSL]"},
+      {IDC_SMTP_MAIL_ADDRESS, ES_LOWERCASE | ES_AUTOHSCROLL, 256, L" \u30E1\u30FC\u30EB\u30A2\u30C9\u30EC\u30B9"},
+      {IDC_SMTP_LOGIN_ID, ES_LOWERCASE | ES_AUTOHSCROLL, 256, L" \u30ED\u30B0\u30A4\u30F3ID"},
+      {IDC_SMTP_PASSWORD, ES_PASSWORD | ES_AUTOHSCROLL, 256, L" \u30D1\u30B9\u30EF\u30FC\u30C9"},
+      {IDC_SMTP_SENDER_NAME, ES_AUTOHSCROLL, 256, L" \u5DEE\u51FA\u4EBA\u540D"},
+      {IDC_SMTP_SERVER, ES_AUTOHSCROLL, 256, L" \u9001\u4FE1\u30E1\u30FC\u30EB\u30B5\u30FC\u30D0"},
+      {IDC_SMTP_PORT, ES_NUMBER | ES_AUTOHSCROLL, 5, L" \u30DD\u30FC\u30C8\u756A\u53F7 [SSL]"},
   };
   HWND prev = GetWindow(d, GW_CHILD);
   for (const auto& f : fields) {
@@ -107,10 +108,10 @@ TEST(SmtpSettings, DialogShowsItsFieldsAndRefusesEachIncompleteAccountWithItsMes
   FillAccount(d, good);
   p.PostClick(IDCANCEL, d);
   ASSERT_TRUE(WaitUntil(5000, [&] { return !IsWindow(d); }));
-  EXPECT_EQ(p.text(1000), L"");
-  EXPECT_EQ(p.text(1001), L"");
+  EXPECT_EQ(p.text(IDC_MAIL_ADDRESS), L"");
+  EXPECT_EQ(p.text(IDC_TEST_ADDRESS), L"");
 
-  ASSERT_TRUE(p.Click(2));
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
   std::vector<std::string> stored = SettingsLines(Unscramble(data.Read(L"Environ.psw")));
   EXPECT_EQ(stored, BuiltInSettingsLines());
@@ -126,34 +127,34 @@ TEST(SmtpSettings, ConfirmedAccountIsTrimmedLowerCasedAndReachesTheMainWindow) {
   ASSERT_NE(p.main(), nullptr);
   HWND d = OpenSmtp(p);
   ASSERT_NE(d, nullptr);
-  EXPECT_EQ(TextOf(GetDlgItem(d, 1005)), L"stored-login");
-  EXPECT_EQ(TextOf(GetDlgItem(d, 1002)), L"1234567");
+  EXPECT_EQ(TextOf(GetDlgItem(d, IDC_SMTP_LOGIN_ID)), L"stored-login");
+  EXPECT_EQ(TextOf(GetDlgItem(d, IDC_SMTP_PORT)), L"1234567");
   // Typing an address: letters in lower case, and the login follows.
-  SetField(d, 1000, L"");
-  for (wchar_t c : std::wstring(L"Sales@Example.JP")) SendMessageW(GetDlgItem(d, 1000), WM_CHAR, c, 1);
-  EXPECT_EQ(TextOf(GetDlgItem(d, 1000)), L"sales@example.jp");
-  EXPECT_EQ(TextOf(GetDlgItem(d, 1005)), L"sales@example.jp");
-  SetField(d, 1004, L"  \"p w\"  ");
-  SetField(d, 1003, L"  \u55B6\u696D\u90E8  ");  // 営業部
-  SetField(d, 1001, L"smtp.example.jp ");
-  SetField(d, 1002, L"0");
+  SetField(d, IDC_SMTP_MAIL_ADDRESS, L"");
+  for (wchar_t c : std::wstring(L"Sales@Example.JP")) SendMessageW(GetDlgItem(d, IDC_SMTP_MAIL_ADDRESS), WM_CHAR, c, 1);
+  EXPECT_EQ(TextOf(GetDlgItem(d, IDC_SMTP_MAIL_ADDRESS)), L"sales@example.jp");
+  EXPECT_EQ(TextOf(GetDlgItem(d, IDC_SMTP_LOGIN_ID)), L"sales@example.jp");
+  SetField(d, IDC_SMTP_PASSWORD, L"  \"p w\"  ");
+  SetField(d, IDC_SMTP_SENDER_NAME, L"  \u55B6\u696D\u90E8  ");  // 営業部
+  SetField(d, IDC_SMTP_SERVER, L"smtp.example.jp ");
+  SetField(d, IDC_SMTP_PORT, L"0");
   p.PostClick(IDOK, d);
   ASSERT_TRUE(WaitUntil(5000, [&] { return !IsWindow(d); }));
-  EXPECT_EQ(p.text(1000), L"sales@example.jp");
-  EXPECT_EQ(p.text(1001), L"sales@example.jp");  // the empty TestAddress follows
+  EXPECT_EQ(p.text(IDC_MAIL_ADDRESS), L"sales@example.jp");
+  EXPECT_EQ(p.text(IDC_TEST_ADDRESS), L"sales@example.jp");  // the empty TestAddress follows
 
   // A second confirm with a TestAddress of its own: only the sender field changes.
-  p.SetText(1001, L"test@example.jp");
+  p.SetText(IDC_TEST_ADDRESS, L"test@example.jp");
   d = OpenSmtp(p);
   ASSERT_NE(d, nullptr);
-  SetField(d, 1000, L"Other@Example.JP");
-  SetField(d, 1002, L"65535");
+  SetField(d, IDC_SMTP_MAIL_ADDRESS, L"Other@Example.JP");
+  SetField(d, IDC_SMTP_PORT, L"65535");
   p.PostClick(IDOK, d);
   ASSERT_TRUE(WaitUntil(5000, [&] { return !IsWindow(d); }));
-  EXPECT_EQ(p.text(1000), L"other@example.jp");
-  EXPECT_EQ(p.text(1001), L"test@example.jp");
+  EXPECT_EQ(p.text(IDC_MAIL_ADDRESS), L"other@example.jp");
+  EXPECT_EQ(p.text(IDC_TEST_ADDRESS), L"test@example.jp");
 
-  ASSERT_TRUE(p.Click(2));
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
   std::vector<std::string> stored = SettingsLines(Unscramble(data.Read(L"Environ.psw")));
   ASSERT_EQ(stored.size(), 15u);
@@ -183,7 +184,7 @@ TEST(FileCommands, MissingFilesAreReportedAndEmptyOnesDoNothing) {
   Program p(data);
   ASSERT_NE(p.main(), nullptr);
   // With empty BodyFile and ListFile the editor buttons do nothing.
-  for (int id : {1014, 1015}) {
+  for (int id : {IDC_EDIT_BODY, IDC_EDIT_LIST}) {
     p.PostClick(id);
     p.Settle();
     EXPECT_EQ(p.WaitForMessageBox(kMainCaption, 300), nullptr) << id;
@@ -193,9 +194,9 @@ TEST(FileCommands, MissingFilesAreReportedAndEmptyOnesDoNothing) {
     int field;
     const wchar_t* message;
   } cases[] = {
-      {1012, 0, L"\u30ED\u30B0\u306F\u307E\u3060\u4F5C\u6210\u3055\u308C\u3066\u3044\u307E\u305B\u3093\u3002"},
-      {1014, 1003, L"\u30E1\u30FC\u30EB\u672C\u6587\u30D5\u30A1\u30A4\u30EB\u306F\u5B58\u5728\u3057\u307E\u305B\u3093\u3002"},
-      {1015, 1004, L"\u9001\u4FE1\u5148\u30A2\u30C9\u30EC\u30B9\u4E00\u89A7\u30D5\u30A1\u30A4\u30EB(Excel)\u306F\u5B58\u5728\u3057\u307E\u305B\u3093\u3002"},
+      {IDC_VIEW_LOG, 0, L"\u30ED\u30B0\u306F\u307E\u3060\u4F5C\u6210\u3055\u308C\u3066\u3044\u307E\u305B\u3093\u3002"},
+      {IDC_EDIT_BODY, IDC_BODY_FILE, L"\u30E1\u30FC\u30EB\u672C\u6587\u30D5\u30A1\u30A4\u30EB\u306F\u5B58\u5728\u3057\u307E\u305B\u3093\u3002"},
+      {IDC_EDIT_LIST, IDC_LIST_FILE, L"\u9001\u4FE1\u5148\u30A2\u30C9\u30EC\u30B9\u4E00\u89A7\u30D5\u30A1\u30A4\u30EB(Excel)\u306F\u5B58\u5728\u3057\u307E\u305B\u3093\u3002"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.button);
@@ -207,7 +208,7 @@ TEST(FileCommands, MissingFilesAreReportedAndEmptyOnesDoNothing) {
     EXPECT_EQ(Program::MessageBoxText(box), c.message);
     ASSERT_TRUE(Program::CloseMessageBox(box));
   }
-  ASSERT_TRUE(p.Click(2));
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
 }
 
@@ -222,11 +223,11 @@ TEST(FileCommands, EditorGetsTheBodyPathAsOneArgumentAndTheWindowWaitsForIt) {
   {
     Program p(data, L"ROWCASTER_EDITOR_RECORD=" + record);
     ASSERT_NE(p.main(), nullptr);
-    p.SetText(1003, body);
-    p.PostClick(1014);
+    p.SetText(IDC_BODY_FILE, body);
+    p.PostClick(IDC_EDIT_BODY);
     EXPECT_TRUE(WaitUntil(5000, [&] { return !ReadUtf8File(record).empty(); }));
     p.Settle();
-    ASSERT_TRUE(p.Click(2));
+    ASSERT_TRUE(p.Click(IDCANCEL));
     ASSERT_TRUE(p.WaitForExit(10000));
   }
   DeleteFileW(editor.c_str());
@@ -245,8 +246,8 @@ TEST(FileCommands, WithoutTheEditorTheBodyOpensInTheSystemEditor) {
   Program p(data);
   ASSERT_NE(p.main(), nullptr);
   ASSERT_EQ(GetFileAttributesW((FolderOfThisProgram() + L"\\sakura.exe").c_str()), INVALID_FILE_ATTRIBUTES);
-  p.SetText(1003, body);
-  p.PostClick(1014);
+  p.SetText(IDC_BODY_FILE, body);
+  p.PostClick(IDC_EDIT_BODY);
   // The system editor's window names the file; the main window waits while it is open.
   HWND editor = nullptr;
   ASSERT_TRUE(WaitUntil(10000, [&] {
@@ -265,7 +266,7 @@ TEST(FileCommands, WithoutTheEditorTheBodyOpensInTheSystemEditor) {
   EXPECT_EQ(SendMessageTimeoutW(p.main(), WM_NULL, 0, 0, SMTO_NORMAL, 300, &unused), 0);  // not answering
   PostMessageW(editor, WM_CLOSE, 0, 0);
   EXPECT_TRUE(WaitUntil(5000, [&] { return SendMessageTimeoutW(p.main(), WM_NULL, 0, 0, SMTO_NORMAL, 200, &unused) != 0; }));
-  ASSERT_TRUE(p.Click(2));
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
   DeleteFileW(body.c_str());
 }
@@ -318,22 +319,22 @@ TEST(FileCommands, PickedPathsAreStoredAndOnesWithoutAShiftJisFormAreRefused) {
   Program p(data);
   ASSERT_NE(p.main(), nullptr);
   // Cancel leaves the field and the value alone.
-  p.SetText(1003, L"C:\\kept.txt");
-  p.PostClick(3);
+  p.SetText(IDC_BODY_FILE, L"C:\\kept.txt");
+  p.PostClick(IDC_PICK_BODY);
   HWND d = WaitForFileDialog(p);
   ASSERT_NE(d, nullptr);
   EXPECT_FALSE(IsWindowEnabled(p.main()));
   PostMessageW(d, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   ASSERT_TRUE(WaitUntil(5000, [&] { return IsWindowEnabled(p.main()) != FALSE; }));
-  EXPECT_EQ(p.text(1003), L"C:\\kept.txt");
+  EXPECT_EQ(p.text(IDC_BODY_FILE), L"C:\\kept.txt");
   // A picked body file goes into its field.
-  p.PostClick(3);
+  p.PostClick(IDC_PICK_BODY);
   d = WaitForFileDialog(p);
   ASSERT_NE(d, nullptr);
   ASSERT_TRUE(ChooseInFileDialog(d, body));
-  ASSERT_TRUE(WaitUntil(5000, [&] { return p.text(1003) == body; }));
+  ASSERT_TRUE(WaitUntil(5000, [&] { return p.text(IDC_BODY_FILE) == body; }));
   // A workbook path that code page 932 cannot hold is refused, not mangled.
-  p.PostClick(4);
+  p.PostClick(IDC_PICK_LIST);
   d = WaitForFileDialog(p);
   ASSERT_NE(d, nullptr);
   ASSERT_TRUE(ChooseInFileDialog(d, korean));
@@ -344,8 +345,8 @@ TEST(FileCommands, PickedPathsAreStoredAndOnesWithoutAShiftJisFormAreRefused) {
             L"\u4F7F\u7528\u3067\u304D\u306A\u3044\u6587\u5B57\u3092\u542B\u3093\u3067\u3044\u307E\u3059\u3002");
   ASSERT_TRUE(Program::CloseMessageBox(box));
   EXPECT_TRUE(WaitUntil(5000, [&] { return IsWindowEnabled(p.main()) != FALSE; }));
-  EXPECT_EQ(p.text(1004), L"");
-  ASSERT_TRUE(p.Click(2));
+  EXPECT_EQ(p.text(IDC_LIST_FILE), L"");
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
   std::vector<std::string> stored = SettingsLines(Unscramble(data.Read(L"Environ.psw")));
   ASSERT_EQ(stored.size(), 15u);

@@ -124,29 +124,40 @@ TEST(RunAndWaitLimit, TheToolDiesWithItsCaller) {
 }
 #endif
 
-// The editor is waited for as long as the user works in it, whatever the tool limit, and it
-// is not ended with its caller.
+// A program the user works in is waited for as long as it runs, whatever the tool limit, and it
+// is not ended with its caller: hidden with no limit, and the editor's visible start.
 TEST(RunAndWaitLimit, WithoutALimitTheProgramIsWaitedForAndOutlivesItsCaller) {
-  LimitGuard limit(100);
-  EXPECT_EQ(platform::RunAndWait({"/bin/sh", "-c", "sleep 0.4; exit 3"}, platform::kNoTimeLimit), 3);
+  struct Start {
+    const char* name;
+    int (*run)(const std::vector<std::string>&);
+  } starts[] = {
+      {"RunAndWait without a limit",
+       [](const std::vector<std::string>& a) { return platform::RunAndWait(a, platform::kNoTimeLimit); }},
+      {"RunVisibleAndWait", platform::RunVisibleAndWait},
+  };
+  for (const Start& start : starts) {
+    SCOPED_TRACE(start.name);
+    LimitGuard limit(100);
+    EXPECT_EQ(start.run({"/bin/sh", "-c", "sleep 0.4; exit 3"}), 3);
 
-  std::string pidFile = Scratch("editor");
-  std::remove(pidFile.c_str());
-  pid_t caller = fork();
-  ASSERT_GE(caller, 0);
-  if (caller == 0) {
-    platform::RunAndWait({"/bin/sh", "-c", "echo $$ > " + pidFile + "; exec sleep 60"}, platform::kNoTimeLimit);
-    _exit(0);
+    std::string pidFile = Scratch("editor");
+    std::remove(pidFile.c_str());
+    pid_t caller = fork();
+    ASSERT_GE(caller, 0);
+    if (caller == 0) {
+      start.run({"/bin/sh", "-c", "echo $$ > " + pidFile + "; exec sleep 60"});
+      _exit(0);
+    }
+    long editor = ReadPid(pidFile);
+    ASSERT_GT(editor, 0);
+    kill(caller, SIGKILL);
+    int status;
+    waitpid(caller, &status, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(Alive(editor));
+    kill(static_cast<pid_t>(editor), SIGKILL);
+    std::remove(pidFile.c_str());
   }
-  long editor = ReadPid(pidFile);
-  ASSERT_GT(editor, 0);
-  kill(caller, SIGKILL);
-  int status;
-  waitpid(caller, &status, 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_TRUE(Alive(editor));
-  kill(static_cast<pid_t>(editor), SIGKILL);
-  std::remove(pidFile.c_str());
 }
 
 TEST(RunAndWaitLimit, TheDefaultIsMinutes) {

@@ -2,9 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include "tests/support/engine_test_support.h"
 
@@ -90,23 +97,89 @@ TEST(WindowsCommandLine, TrailBytesAreNotBackslashes) {
   EXPECT_EQ(line, "\"p.exe\" \"" + S("ソ") + "\" \"" + S("表") + "\\\"\"");
 }
 
-TEST(RunAndWaitTest, ArgumentsArriveOneByOneAndTheExitCodeComesBack) {
-  std::string folder = TestFolder("run-and-wait");
-  std::string out = folder + "/echo.bin";
-  SetEnv("ROWCASTER_ECHO_OUT", out);
-  SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "refused@example.jp");
-  std::vector<std::string> args = {EchoToolPath()};
-  for (const std::string& v : HostileValues()) args.push_back(v);
-  EXPECT_EQ(platform::RunAndWait(args), 0);
-  std::vector<EchoRecord> records = ReadEchoRecords(out);
-  ASSERT_EQ(records.size(), 1u);
-  std::vector<std::string> expected;
-  for (const std::string& v : HostileValues()) expected.push_back(U(v));
-  EXPECT_EQ(records[0].args, expected);
+// The tool's hidden start and the editor's visible one pass their arguments alike.
+struct Start {
+  const char* name;
+  int (*run)(const std::vector<std::string>&);
+};
+const Start kStarts[] = {
+    {"RunAndWait", [](const std::vector<std::string>& a) { return platform::RunAndWait(a); }},
+    {"RunVisibleAndWait", platform::RunVisibleAndWait},
+};
 
-  EXPECT_EQ(platform::RunAndWait({EchoToolPath(), "--mail-rcpt", "refused@example.jp"}), 55);
-  EXPECT_EQ(platform::RunAndWait({folder + "/no-such-program"}), platform::kProcessNotStarted);
-  EXPECT_EQ(platform::RunAndWait({}), platform::kProcessNotStarted);
+TEST(RunAndWaitTest, ArgumentsArriveOneByOneAndTheExitCodeComesBack) {
+  for (const Start& start : kStarts) {
+    SCOPED_TRACE(start.name);
+    std::string folder = TestFolder("run-and-wait");
+    std::string out = folder + "/echo.bin";
+    SetEnv("ROWCASTER_ECHO_OUT", out);
+    SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "refused@example.jp");
+    std::vector<std::string> args = {EchoToolPath()};
+    for (const std::string& v : HostileValues()) args.push_back(v);
+    EXPECT_EQ(start.run(args), 0);
+    std::vector<EchoRecord> records = ReadEchoRecords(out);
+    ASSERT_EQ(records.size(), 1u);
+    std::vector<std::string> expected;
+    for (const std::string& v : HostileValues()) expected.push_back(U(v));
+    EXPECT_EQ(records[0].args, expected);
+
+    EXPECT_EQ(start.run({EchoToolPath(), "--mail-rcpt", "refused@example.jp"}), 55);
+    EXPECT_EQ(start.run({folder + "/no-such-program"}), platform::kProcessNotStarted);
+    EXPECT_EQ(start.run({}), platform::kProcessNotStarted);
+  }
+}
+
+std::string ShowStateToolPath() {
+  namespace fs = std::filesystem;  // tests run with the bin folder as working directory
+#ifdef _WIN32
+  return (fs::current_path() / "show_state_tool.exe").string();
+#else
+  return (fs::current_path() / "show_state_tool").string();
+#endif
+}
+
+#ifndef _WIN32
+// Standard output sent to a file while it lives, so that a program started with the caller's
+// output does not see the null device, wherever the test's own output goes.
+class OutputToFile {
+ public:
+  explicit OutputToFile(const std::string& path) {
+    std::fflush(stdout);
+    saved_ = dup(1);
+    int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(file, 1);
+    close(file);
+  }
+  ~OutputToFile() {
+    std::fflush(stdout);
+    dup2(saved_, 1);
+    close(saved_);
+  }
+
+ private:
+  int saved_;
+};
+#endif
+
+// The editor comes up shown where the transfer tool is hidden, and it is waited for past the
+// tool's time limit, with its exit code.
+TEST(RunVisibleAndWaitTest, TheProgramIsShownAndWaitedForPastTheToolLimit) {
+  std::string folder = TestFolder("run-visible");
+  std::string record = folder + "/start.txt";
+#ifndef _WIN32
+  OutputToFile output(folder + "/output.txt");
+#endif
+  EXPECT_EQ(platform::RunAndWait({ShowStateToolPath(), record, "0", "4"}), 4);
+  EXPECT_EQ(ReadFile(record), "hidden\n");
+
+  platform::SetProcessTimeLimit(100);
+  auto begin = std::chrono::steady_clock::now();
+  int code = platform::RunVisibleAndWait({ShowStateToolPath(), record, "600", "3"});
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  platform::SetProcessTimeLimit(0);
+  EXPECT_EQ(code, 3);
+  EXPECT_GE(seconds, 0.55);
+  EXPECT_EQ(ReadFile(record), "shown\n");
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource.h"
+
 // "セールス用のメール一括送信"
 constexpr wchar_t kMainTitle[] = L"\u30BB\u30FC\u30EB\u30B9\u7528\u306E\u30E1\u30FC\u30EB\u4E00\u62EC\u9001\u4FE1";
 
@@ -217,7 +219,7 @@ class Program {
         gti.cbSize = sizeof gti;
         if (h && !IsWindowVisible(h)) return false;
         if (!h || !GetGUIThreadInfo(GetWindowThreadProcessId(h, nullptr), &gti)) return false;
-        if (gti.hwndFocus != GetDlgItem(h, 1005)) return false;
+        if (gti.hwndFocus != GetDlgItem(h, IDC_MAIL_TITLE)) return false;
         main_ = h;
         return true;
       });

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "app/app_texts.h"
 #include "engine/engine_texts.h"
 #include "platform/codepage.h"
 #include "runner/runner_texts.h"
@@ -25,6 +26,7 @@ Catalogue Of(const char* layer, const CatalogueText (&texts)[N]) {
 }
 
 const Catalogue kCatalogues[] = {
+    Of("app", kAppTexts),
     Of("engine", kEngineTexts),
     Of("runner", kRunnerTexts),
     Of("settings", kSettingsTexts),
