@@ -6,6 +6,7 @@
 
 #include "app/app_texts.h"
 #include "app/rowcaster_dlg.h"
+#include "engine/engine_texts.h"  // the same "does not exist" texts as the send checks
 #include "framework/file_dialog.h"
 #include "framework/shell.h"
 #include "framework/win_app.h"
@@ -60,7 +61,7 @@ void CRowcasterDlg::OnPickListFile() {
 void CRowcasterDlg::OnEditList() {
   if (!SendSettings.ListFile[0]) return;
   if (!platform::PathExists(SendSettings.ListFile)) {
-    ShowMessage(kOpenedListFileMissing);
+    ShowMessage(kListFileMissing);
     return;
   }
   ShellOpen(SendSettings.ListFile);
@@ -77,7 +78,7 @@ void CRowcasterDlg::OnViewLog() {
 void CRowcasterDlg::OnEditBody() {
   if (!SendSettings.BodyFile[0]) return;
   if (!platform::PathExists(SendSettings.BodyFile)) {
-    ShowMessage(kEditedBodyFileMissing);
+    ShowMessage(kBodyFileMissing);
     return;
   }
   // Without the editor beside the program, the system's own text editor.
