@@ -13,6 +13,7 @@
 #include "engine/placeholder_merge.h"
 #include "engine/run_state.h"
 #include "engine/send_log.h"
+#include "engine/wire_message.h"
 #include "engine/engine_texts.h"
 #include "gridbridge/gridbridge.h"
 #include "platform/files.h"
@@ -255,7 +256,7 @@ void SendRun(RunWindow* window) {
         skip(kStatusHeaderBroken);
         continue;
       }
-      long wireLength = SjisToUtf8(MessageBuffer, WireBuffer, kMessageCapacity);
+      long wireLength = ComposeWireMessage(MessageBuffer, WireOptions(), WireBuffer, kMessageCapacity);
       if (wireLength < 0) {
         skip(kStatusMessageTooLong);
         continue;
