@@ -65,14 +65,24 @@ bool IsWideForSegmentBreak(uint32_t c) {
 
 class TextWriter {
  public:
-  // A line break before what comes next: 1 a new line, 2 an empty line between.
+  // A line break before what comes next: 1 a new line, 2 an empty line between. None right
+  // after a list item's marker: a paragraph within the item goes on the marker's line.
   void Break(int level) {
+    if (afterMarker_) return;
     pendingBreak_ = std::max(pendingBreak_, level);
     pendingSpace_ = false;
+  }
+  // A list item's marker at the start of a line of its own.
+  void Marker(const std::string& marker) {
+    afterMarker_ = false;
+    Break(1);
+    Text(marker, true);
+    afterMarker_ = true;
   }
   // <br>: ends the current line, even an empty one.
   void LineEnd() {
     FlushBreak();
+    afterMarker_ = false;
     out_ += '\n';
     lastChar_ = 0;
     pendingSpace_ = false;
@@ -98,7 +108,7 @@ class TextWriter {
  private:
   bool AtLineStart() const { return out_.empty() || out_.back() == '\n'; }
   void SetPendingSpace(bool segmentBreak) {
-    if (AtLineStart() || pendingBreak_ > 0) return;
+    if (AtLineStart() || pendingBreak_ > 0 || afterMarker_) return;
     if (!pendingSpace_) segmentBreak_ = false;
     pendingSpace_ = true;
     segmentBreak_ = segmentBreak_ || segmentBreak;
@@ -118,6 +128,7 @@ class TextWriter {
     if (pendingSpace_ && !(segmentBreak_ && IsWideForSegmentBreak(lastChar_) && IsWideForSegmentBreak(c)))
       out_ += ' ';
     pendingSpace_ = false;
+    afterMarker_ = false;
     AppendUtf8(out_, c == 0xA0 ? ' ' : c);
     lastChar_ = c;
   }
@@ -135,6 +146,7 @@ class TextWriter {
   int pendingBreak_ = 0;
   bool pendingSpace_ = false;
   bool segmentBreak_ = false;
+  bool afterMarker_ = false;
   uint32_t lastChar_ = 0;
 };
 
@@ -195,8 +207,15 @@ bool IsSkipped(const xmlNode* node) {
   return NameIn(node, {"head", "title", "script", "style", "template", "noembed", "noframes"}) || IsHidden(node);
 }
 
+// Paragraphs written by Word and Outlook (class MsoNormal), whose style sheet gives them no
+// margins: each is a line, and an empty line is a paragraph of its own.
+bool IsWordParagraph(const xmlNode* node) {
+  return NameIs(node, "p") && AsciiLower(Attribute(node, "class")).find("msonormal") != std::string::npos;
+}
+
 // 2: set apart by an empty line; 1: on lines of their own; 0: inline.
 int BlockLevel(const xmlNode* node) {
+  if (IsWordParagraph(node)) return 1;
   if (NameIn(node, {"p", "h1", "h2", "h3", "h4", "h5", "h6", "ul", "ol", "dl", "menu", "dir", "blockquote", "pre",
                     "listing", "xmp", "plaintext", "table", "hr", "figure"}))
     return 2;
@@ -296,10 +315,10 @@ class Walker {
   }
   void ListMarker() {
     if (lists_.empty() || lists_.back() == 0) {
-      out_.Text("\xE3\x83\xBB", false);  // ・
+      out_.Marker("\xE3\x83\xBB");  // ・
       return;
     }
-    out_.Text(std::to_string(lists_.back()++) + ". ", false);
+    out_.Marker(std::to_string(lists_.back()++) + ". ");
   }
   void Leave(xmlNode* node) {
     if (!skippedOpen_.empty() && skippedOpen_.back() == node) {
@@ -328,6 +347,24 @@ class Walker {
   std::vector<xmlNode*> skippedOpen_;
 };
 
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsNameChar(char c) { return IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == '_'; }
+
+// Tag names with a prefix (<o:p>, <v:shape> in HTML from Word and Outlook) made prefix-p: the
+// parser would drop the prefix and read <o:p> as a paragraph, where browsers see an unknown
+// inline element.
+std::string UnprefixTagNames(const std::string& html) {
+  std::string out = html;
+  for (size_t at = out.find('<'); at != std::string::npos; at = out.find('<', at + 1)) {
+    size_t name = at + 1 < out.size() && out[at + 1] == '/' ? at + 2 : at + 1;
+    if (name >= out.size() || !IsAsciiLetter(out[name])) continue;
+    size_t end = name;
+    while (end < out.size() && IsNameChar(out[end])) ++end;
+    if (end < out.size() && out[end] == ':') out[end] = '-';
+  }
+  return out;
+}
+
 std::once_flag gParserReady;
 
 }  // namespace
@@ -339,8 +376,9 @@ std::string HtmlToPlainText(const std::string& html) {
   // the walk above needs no stack.
   const int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET |
                       HTML_PARSE_IGNORE_ENC | XML_PARSE_HUGE;
-  htmlDocPtr doc = html.empty() ? nullptr
-                                : htmlReadMemory(html.data(), static_cast<int>(html.size()), nullptr, "UTF-8", options);
+  const std::string source = UnprefixTagNames(html);
+  htmlDocPtr doc = source.empty() ? nullptr
+                                  : htmlReadMemory(source.data(), static_cast<int>(source.size()), nullptr, "UTF-8", options);
   if (doc) Walker(writer).Walk(doc->children);
   if (doc) xmlFreeDoc(doc);
   return writer.Finish();

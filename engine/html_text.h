@@ -10,7 +10,10 @@
 //   them without a space, as browsers render it. <pre> keeps its spaces and line breaks.
 // - <br> ends a line. Block elements (div, li, tr, ...) start and end lines; paragraphs,
 //   headings, lists, tables, block quotes and <pre> are set apart by one empty line. Table
-//   cells of a row are separated by a space. List items start with "・" (unordered) or "1. ".
+//   cells of a row are separated by a space. List items start with "・" (unordered) or "1. ";
+//   a paragraph within an item stays on the marker's line. Paragraphs that Word and Outlook
+//   write (class MsoNormal, no margins) are single lines, and their prefixed elements (<o:p>)
+//   are unknown inline elements, as browsers read them.
 // - Character and entity references are decoded; a non-breaking space becomes a space.
 // - Scripts, styles, the head (title included), templates, comments and elements hidden by
 //   the hidden attribute or an inline display:none are dropped.
