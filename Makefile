@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BUILD := build
 
-.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo dist run deps clean bench-engine bench-gridbridge fuzz long-run
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo dist run deps clean bench-engine bench-gridbridge fuzz long-run spam-scores
 
 all: build
 
@@ -54,6 +54,11 @@ fuzz: deps
 bench-gridbridge: build-linux
 	cmake --build $(BUILD)/linux -j 2 --target gridbridge_bench
 	/usr/bin/python3 bench/gridbridge/run_bench.py $(BUILD)/linux
+
+# SpamAssassin's score of every kind of message the runner writes, through curl and the strict
+# local server.
+spam-scores: deps build-linux
+	/usr/bin/python3 tests/e2e/spam_judge_test.py --scores --runner $(BUILD)/linux/bin/rowcaster-send
 
 # 5,000 rows through the runner, curl and the local SMTPS server; prints memory and arrivals.
 long-run: build-linux

@@ -57,6 +57,21 @@ char gEncodedWord[kHeaderWordCapacity];
 
 }  // namespace
 
+namespace {
+
+enum BodyEncoding { kBodyShiftJis, kBodyUtf8, kBodyUtf16Le, kBodyUtf16Be };
+
+// The encoding of a body file's `length` bytes (a zero byte after them).
+BodyEncoding BodyEncodingOf(const char* path, const char* bytes, size_t length) {
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes);
+  if (length >= 2 && b[0] == 0xFF && b[1] == 0xFE) return kBodyUtf16Le;
+  if (length >= 2 && b[0] == 0xFE && b[1] == 0xFF) return kBodyUtf16Be;
+  bool utf8 = IsHtmlBodyFile(path) ? IsUtf8HtmlBody(bytes) : IsWellFormedUtf8(bytes);
+  return utf8 ? kBodyUtf8 : kBodyShiftJis;
+}
+
+}  // namespace
+
 int LoadBody(const char* path, long long size, char* body) {
   if (size < 0) size = 0;
   int fd = platform::OpenFileShared(path, O_RDONLY | O_BINARY, platform::kReadWrite);
@@ -69,12 +84,16 @@ int LoadBody(const char* path, long long size, char* body) {
   if (got < 0) return kBodyNotOpened;
   body[got] = '\0';
 
-  bool utf8 = IsHtmlBodyFile(path) ? DeclaresUtf8Charset(body) : IsWellFormedUtf8(body);
-  if (!utf8) return kBodyLoaded;
-  char* scratch = static_cast<char*>(std::malloc(static_cast<size_t>(size) + 1));
+  BodyEncoding encoding = BodyEncodingOf(path, body, static_cast<size_t>(got));
+  if (encoding == kBodyShiftJis) return kBodyLoaded;
+  const size_t capacity = static_cast<size_t>(size) + 1;
+  char* scratch = static_cast<char*>(std::malloc(capacity));
   if (!scratch) return kBodyNoScratch;
-  // Shift-JIS is never longer than its UTF-8 source, so the converted text fits.
-  if (Utf8ToAnsi(body, scratch, static_cast<size_t>(size) + 1) >= 0) std::strcpy(body, scratch);
+  // Shift-JIS is never longer than its UTF-8 or UTF-16 source, so the converted text fits.
+  long converted = encoding == kBodyUtf8
+                       ? Utf8ToAnsi(body, scratch, capacity)
+                       : Utf16ToAnsi(body + 2, static_cast<size_t>(got) - 2, encoding == kBodyUtf16Be, scratch, capacity);
+  if (converted >= 0) std::memcpy(body, scratch, static_cast<size_t>(converted) + 1);
   std::free(scratch);
   return kBodyLoaded;
 }
@@ -92,6 +111,62 @@ bool IsHtmlBodyFile(const char* path) {
 }
 
 bool DeclaresUtf8Charset(const char* text) { return FindNoCase(text, "charset=utf-8") != nullptr; }
+
+namespace {
+
+bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(AsciiLower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The name after "charset", spaces, "=", spaces and an optional quote in a tag's text, or empty.
+std::string CharsetNameIn(const std::string& tag) {
+  for (const char* at = FindNoCase(tag.c_str(), "charset"); at; at = FindNoCase(at + 1, "charset")) {
+    const char* p = at + 7;
+    while (IsHtmlSpace(*p)) ++p;
+    if (*p != '=') continue;
+    ++p;
+    while (IsHtmlSpace(*p)) ++p;
+    if (*p == '"' || *p == '\'') ++p;
+    std::string name;
+    while (*p && !IsHtmlSpace(*p) && std::strchr("\"';>/", *p) == nullptr) name += *p++;
+    if (!name.empty()) return Lower(name);
+  }
+  return "";
+}
+
+HtmlCharset ClassifyCharset(const std::string& name) {
+  static const char* const kUtf8[] = {"utf-8", "utf8", "unicode-1-1-utf-8", "unicode11utf8", "unicode20utf8",
+                                      "x-unicode20utf8"};
+  static const char* const kShiftJis[] = {"shift_jis", "shift-jis", "sjis", "x-sjis", "windows-31j", "cp932",
+                                          "ms932", "ms_kanji", "csshiftjis", "x-ms-cp932"};
+  for (const char* n : kUtf8)
+    if (name == n) return kHtmlCharsetUtf8;
+  for (const char* n : kShiftJis)
+    if (name == n) return kHtmlCharsetShiftJis;
+  return kHtmlCharsetOther;
+}
+
+}  // namespace
+
+HtmlCharset DeclaredHtmlCharset(const char* text) {
+  for (const char* meta = FindNoCase(text ? text : "", "<meta"); meta; meta = FindNoCase(meta + 1, "<meta")) {
+    char after = meta[5];
+    if (!IsHtmlSpace(after) && after != '/' && after != '>') continue;
+    const char* end = std::strchr(meta, '>');
+    std::string name = CharsetNameIn(end ? std::string(meta, end) : std::string(meta));
+    if (!name.empty()) return ClassifyCharset(name);
+  }
+  return kHtmlCharsetNone;
+}
+
+bool IsUtf8HtmlBody(const char* text) {
+  if (DeclaresUtf8Charset(text)) return true;
+  HtmlCharset declared = DeclaredHtmlCharset(text);
+  return declared == kHtmlCharsetUtf8 || (declared == kHtmlCharsetNone && IsWellFormedUtf8(text));
+}
 
 bool IsWellFormedUtf8(const char* text) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
@@ -116,6 +191,14 @@ long Utf8ToAnsi(const char* source, char* destination, size_t capacity) {
       static_cast<unsigned char>(source[2]) == 0xBF)
     source += 3;
   return CopyResult(platform::Utf8ToCp932(source, std::strlen(source)), destination, capacity);
+}
+
+long Utf16ToAnsi(const char* source, size_t length, bool bigEndian, char* destination, size_t capacity) {
+  std::u16string units(length / 2, u'\0');
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(source);
+  for (size_t i = 0; i < units.size(); ++i)
+    units[i] = static_cast<char16_t>(bigEndian ? (b[2 * i] << 8) | b[2 * i + 1] : b[2 * i] | (b[2 * i + 1] << 8));
+  return CopyResult(platform::Utf8ToCp932(platform::Utf16ToUtf8(units.data(), units.size())), destination, capacity);
 }
 
 long SjisToUtf8(const char* source, char* destination, size_t capacity) {

@@ -11,8 +11,13 @@ constexpr int kBodyNotOpened = 1;   // the body file could not be opened or read
 constexpr int kBodyNoScratch = 2;   // no scratch buffer for the UTF-8 conversion
 
 // Reads up to `size` bytes of the body file into `body` (which holds size + 1 bytes) and
-// brings the text to Shift-JIS: an HTML file that declares charset=utf-8, or any other file
-// that is well-formed UTF-8, is converted; everything else is taken as Shift-JIS already.
+// brings the text to Shift-JIS:
+// - a file that begins with a UTF-16 byte order mark (FF FE little endian, FE FF big endian)
+//   is UTF-16, read up to its first zero character;
+// - an HTML file for which IsUtf8HtmlBody holds, or any other file that is well-formed UTF-8,
+//   is UTF-8;
+// - everything else is Shift-JIS already, up to its first zero byte.
+// UTF-16 and UTF-8 are converted (a byte order mark dropped, "?" for what 932 lacks).
 int LoadBody(const char* path, long long size, char* body);
 
 // True for a file name whose last extension starts with ".htm" (any ASCII case).
@@ -20,6 +25,27 @@ bool IsHtmlBodyFile(const char* path);
 
 // True when the text holds "charset=utf-8", ASCII letters in any case.
 bool DeclaresUtf8Charset(const char* text);
+
+// The character set an HTML text declares in its first <meta> element that declares one,
+// through a charset attribute (<meta charset="utf-8">) or a content attribute
+// (content="text/html; charset=Shift_JIS"): names in any ASCII case, with or without quotes,
+// with spaces around "=".
+enum HtmlCharset {
+  kHtmlCharsetNone,      // no declaration
+  kHtmlCharsetUtf8,      // utf-8, utf8 and the other names browsers take for UTF-8
+  kHtmlCharsetShiftJis,  // shift_jis, shift-jis, sjis, x-sjis, windows-31j, cp932, ms932, ...
+  kHtmlCharsetOther,     // any other name
+};
+HtmlCharset DeclaredHtmlCharset(const char* text);
+
+// True when an HTML body is UTF-8: DeclaresUtf8Charset holds, or it declares UTF-8 (see
+// DeclaredHtmlCharset), or it declares no charset and is well-formed UTF-8.
+bool IsUtf8HtmlBody(const char* text);
+
+// The Shift-JIS form of UTF-16 text of `length` bytes after a byte order mark, in the byte
+// order `bigEndian` names, up to its first zero character (a lone surrogate and what 932 lacks
+// become "?"). Same results as Utf8ToAnsi.
+long Utf16ToAnsi(const char* source, size_t length, bool bigEndian, char* destination, size_t capacity);
 
 // True when the text is built of whole UTF-8 sequences (an empty text is).
 bool IsWellFormedUtf8(const char* text);

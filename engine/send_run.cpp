@@ -14,6 +14,7 @@
 #include "engine/placeholder_merge.h"
 #include "engine/run_state.h"
 #include "engine/send_log.h"
+#include "engine/wire_message.h"
 #include "gridbridge/gridbridge.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -281,9 +282,10 @@ RowOutcome ComposeRowMessage(const RunContext& run, RowWork& work) {
   return kRowGoesOn;
 }
 
-// Converts the composed message to UTF-8 into WireBuffer.
+// Turns the composed message into the wire form (UTF-8, CR LF lines, transfer encodings, the
+// text part of an HTML body) in WireBuffer.
 RowOutcome ConvertToWire(const RunContext&, RowWork& work) {
-  work.wireLength = SjisToUtf8(MessageBuffer, WireBuffer, kMessageCapacity);
+  work.wireLength = ComposeWireMessage(MessageBuffer, WireOptions(), WireBuffer, kMessageCapacity);
   return work.wireLength < 0 ? kRowMessageTooLong : kRowGoesOn;
 }
 

@@ -2,6 +2,7 @@
 """End-to-end delivery: the real rowcaster-send, real curl as its transfer tool and a local
 SMTPS server with login on 127.0.0.1. Workbooks are written by openpyxl here."""
 import email
+import email.header
 import email.policy
 import os
 import shutil
@@ -16,8 +17,9 @@ import unittest
 import openpyxl
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import message_kinds  # noqa: E402
 from settings_file import scramble, write_plain_settings  # noqa: E402
-from smtps_server import SmtpsServer  # noqa: E402
+from smtps_server import SmtpsServer, strict_refusal  # noqa: E402
 
 RUNNER = os.environ.get("ROWCASTER_SEND", "")
 LOGIN, PASSWORD = "sales", 'pa ss"wo\\rd'
@@ -65,8 +67,9 @@ class Delivery(unittest.TestCase):
             f.write(text)
 
     def start_server(self, **kwargs):
+        # Every delivery goes to a server as strict as the strictest in use.
         server = SmtpsServer(os.path.join(self.root, "mail%d" % len(self.servers)),
-                             logins={LOGIN: PASSWORD}, **kwargs)
+                             logins={LOGIN: PASSWORD}, strict=True, **kwargs)
         server.start()
         self.servers.append(server)
         return server
@@ -182,11 +185,68 @@ class Delivery(unittest.TestCase):
         self.assertEqual([m["rcpt_tos"] for m in received], [["sales@example.com"]] * 2)
         msg = email.message_from_bytes(received[0]["data"], policy=email.policy.default)
         self.assertEqual(msg["to"], "sales@example.com")
-        self.assertEqual(msg.get_content_type(), "text/html")
-        self.assertIn("<p>山田 様</p>", msg.get_content())
+        # HTML goes with a plain-text alternative made from it.
+        self.assertEqual(msg.get_content_type(), "multipart/alternative")
+        text, html = [part for part in msg.iter_parts()]
+        self.assertEqual(text.get_content_type(), "text/plain")
+        self.assertEqual(text.get_content(), "山田 様\r\n")
+        self.assertEqual(html.get_content_type(), "text/html")
+        self.assertIn("<p>山田 様</p>", html.get_content())
         self.assertIsNone(self.log_lines())
         # The filled-in test address held for that run only.
         self.assertEqual(self.stored_settings()[14], "")
+
+    def test_every_message_kind_passes_a_strict_server_and_decodes_exactly(self):
+        """Every kind the product writes (message_kinds.KINDS) is taken by a server that
+        refuses bare CR or LF, lines over 998 octets and 8-bit headers, and Python's email
+        parser decodes every part to the filled text, byte for byte."""
+        delivered = message_kinds.deliver(RUNNER, os.path.join(self.root, "kinds"), strict=True)
+        for kind in message_kinds.KINDS:
+            with self.subTest(kind=kind.name):
+                status, lines, data = delivered[kind.name]
+                self.assertEqual(status, 0, lines)
+                self.assertIsNotNone(data, lines)
+                self.assertIsNone(strict_refusal(data))
+                msg = email.message_from_bytes(data, policy=email.policy.default)
+                self.assertEqual(msg["subject"], message_kinds.fill(kind.title))
+                # The display name through Python's RFC 2047 decoder: the newer address parser puts a
+                # space between adjacent encoded-words of a phrase, which RFC 2047 6.2 says to drop.
+                raw_from = email.message_from_bytes(data, policy=email.policy.compat32)["From"]
+                self.assertEqual(str(email.header.make_header(email.header.decode_header(raw_from))),
+                                 "%s <sales@example.com>" % kind.sender)
+                parts = [p for p in msg.walk() if not p.is_multipart()]
+                self.assertEqual(msg.get_content_type(),
+                                 "text/plain" if kind.html is None else "multipart/alternative")
+                self.assertEqual([(p.get_content_type(), p.get_content_charset(),
+                                   p.get_payload(decode=True).decode("utf-8")) for p in parts],
+                                 [(t, "utf-8", text) for t, text in message_kinds.expected_parts(kind)])
+                self.assertEqual([p.get_content() for p in parts],
+                                 [text for _, text in message_kinds.expected_parts(kind)])
+
+    def test_strict_server_refuses_what_strict_servers_refuse(self):
+        cases = [
+            (b"Subject: x\r\n\r\nbody\r\n", None),
+            (b"Subject: x\r\n\r\nbare\nLF\r\n", "554 5.6.0 Bare LF refused"),
+            (b"Subject: x\r\n\r\nbare\rCR\r\n", "554 5.6.0 Bare CR refused"),
+            (b"Subject: x\r\n\r\n" + b"x" * 998 + b"\r\n", None),
+            (b"Subject: x\r\n\r\n" + b"x" * 999 + b"\r\n", "554 5.6.0 Line over 998 octets refused"),
+            ("Subject: 件名\r\n\r\nbody\r\n".encode("utf-8"), "554 5.6.0 8-bit header refused"),
+            ("Subject: x\r\n\r\n本文\r\n".encode("utf-8"), None),
+        ]
+        for message, reply in cases:
+            self.assertEqual(strict_refusal(message), reply, message[:40])
+        # Through real curl: a message file with a bare LF is refused and the row fails.
+        server = self.start_server()
+        message = os.path.join(self.root, "bare-lf.eml")
+        with open(message, "wb") as f:
+            f.write(b"From: <sales@example.com>\r\nTo: <x@example.jp>\r\nSubject: x\r\n\r\na\nb\r\n")
+        done = subprocess.run(["curl", "--silent", "--url", "smtps://127.0.0.1:%d" % server.port, "--ssl-reqd",
+                               "--insecure", "--user", "%s:%s" % (LOGIN, PASSWORD), "--mail-from",
+                               "sales@example.com", "--mail-rcpt", "x@example.jp", "--upload-file", message],
+                              capture_output=True, timeout=60)
+        self.assertNotEqual(done.returncode, 0)
+        self.assertEqual(server.messages(), [])
+        self.assertEqual(server.refused, ["554 5.6.0 Bare LF refused"])
 
     def test_refused_recipient_is_not_logged_and_the_rerun_sends_it(self):
         self.write_workbook(ROWS[:3])

@@ -79,6 +79,40 @@ TEST(Utf8Detection, HtmlCharsetDeclaration) {
   for (const Case& c : cases) EXPECT_EQ(DeclaresUtf8Charset(c.text), c.declares) << c.text;
 }
 
+TEST(Utf8Detection, HtmlDeclarationsInUse) {
+  struct Case {
+    const char* text;
+    HtmlCharset declared;
+    bool utf8;  // IsUtf8HtmlBody
+  } cases[] = {
+      {"<meta charset=\"utf-8\">", kHtmlCharsetUtf8, true},
+      {"<meta charset='UTF-8'>", kHtmlCharsetUtf8, true},
+      {"<META CHARSET=utf8>", kHtmlCharsetUtf8, true},
+      {"<meta charset = \"Utf-8\" />", kHtmlCharsetUtf8, true},
+      {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">", kHtmlCharsetUtf8, true},
+      {"<meta http-equiv=Content-Type content='text/html;charset = utf8'>", kHtmlCharsetUtf8, true},
+      {"<meta content='text/html; charset=\"utf-8\"' http-equiv=\"Content-Type\">", kHtmlCharsetUtf8, true},
+      {"<meta\ncharset=utf-8>", kHtmlCharsetUtf8, true},
+      {"<meta charset=\"Shift_JIS\">\xE3\x81\x82", kHtmlCharsetShiftJis, false},
+      {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=x-sjis\">", kHtmlCharsetShiftJis, false},
+      {"<meta charset=windows-31j>", kHtmlCharsetShiftJis, false},
+      {"<meta charset=CP932>", kHtmlCharsetShiftJis, false},
+      {"<meta charset=shift-jis>", kHtmlCharsetShiftJis, false},
+      {"<meta charset=euc-jp>\xE3\x81\x82", kHtmlCharsetOther, false},
+      {"<meta name=\"viewport\" content=\"width=device-width\"><meta charset=utf-8>", kHtmlCharsetUtf8, true},
+      {"<metadata charset=utf8><p>\x82\xA0", kHtmlCharsetNone, false},  // not a meta element
+      {"<p>charset=utf8 is how you write it</p>", kHtmlCharsetNone, true},  // pure ASCII, well-formed
+      {"<p>\xE3\x81\x82</p>", kHtmlCharsetNone, true},
+      {"<p>\x82\xA0</p>", kHtmlCharsetNone, false},
+      {"<p>charset=utf-8</p>\x82\xA0", kHtmlCharsetNone, true},  // the old rule still holds
+      {"", kHtmlCharsetNone, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DeclaredHtmlCharset(c.text), c.declared) << c.text;
+    EXPECT_EQ(IsUtf8HtmlBody(c.text), c.utf8) << c.text;
+  }
+}
+
 TEST(BodyFiles, HtmlByName) {
   struct Case {
     const char* path;
@@ -89,6 +123,17 @@ TEST(BodyFiles, HtmlByName) {
       {"a.b.html", true},
   };
   for (const Case& c : cases) EXPECT_EQ(IsHtmlBodyFile(c.path), c.html) << c.path;
+}
+
+// UTF-16 code units as bytes in the byte order named.
+std::string Utf16(const std::u16string& text, bool bigEndian) {
+  std::string bytes;
+  for (char16_t u : text) {
+    char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    bytes += bigEndian ? hi : lo;
+    bytes += bigEndian ? lo : hi;
+  }
+  return bytes;
 }
 
 TEST(BodyFiles, LoadBringsTheBodyToShiftJis) {
@@ -105,7 +150,22 @@ TEST(BodyFiles, LoadBringsTheBodyToShiftJis) {
       {"sjis.txt", sjis, sjis},
       {"ascii.txt", "Dear {name},\r\n", "Dear {name},\r\n"},
       {"utf8-declared.html", "<meta charset=utf-8>" + utf8, "<meta charset=utf-8>" + sjis},
-      {"utf8-undeclared.html", "<p>" + utf8, "<p>" + utf8},
+      // No charset declared and well-formed UTF-8: UTF-8 (before, it went out as Shift-JIS, garbled).
+      {"utf8-undeclared.html", "<p>" + utf8, "<p>" + sjis},
+      {"utf8-quoted.html", "<meta charset=\"utf-8\">" + utf8, "<meta charset=\"utf-8\">" + sjis},
+      {"sjis-undeclared.html", "<p>" + sjis, "<p>" + sjis},
+      {"sjis-content.html", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-31j\">" + sjis,
+       "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-31j\">" + sjis},
+      // Declared Shift-JIS stays as it is even when its bytes happen to be well-formed UTF-8.
+      {"ascii-sjis.html", "<meta charset=shift_jis><p>\xE3\x81\x82", "<meta charset=shift_jis><p>\xE3\x81\x82"},
+      {"utf16le.txt", std::string("\xFF\xFE", 2) + Utf16(u"山田様\r\nA{氏名}", false), S("山田様\r\nA{氏名}")},
+      {"utf16be.txt", std::string("\xFE\xFF", 2) + Utf16(u"山田様\r\nA{氏名}", true), S("山田様\r\nA{氏名}")},
+      {"utf16le.html", std::string("\xFF\xFE", 2) + Utf16(u"<meta charset=Shift_JIS><p>様</p>", false),
+       S("<meta charset=Shift_JIS><p>様</p>")},
+      {"utf16-zero.txt", std::string("\xFF\xFE", 2) + Utf16(u"ab", false) + std::string(2, '\0') + Utf16(u"cd", false), "ab"},
+      {"utf16-odd.txt", std::string("\xFF\xFE", 2) + Utf16(u"ab", false) + "c", "ab"},
+      {"utf16-emoji.txt", std::string("\xFF\xFE", 2) + Utf16(u"a\U0001F600z\xD800", false), "a?z?"},
+      {"utf16-empty.txt", std::string("\xFF\xFE", 2), ""},
       {"sjis.htm", "<meta charset=Shift_JIS>" + sjis, "<meta charset=Shift_JIS>" + sjis},
       {"empty.txt", "", ""},
       {"zero.txt", std::string("before\0after", 12), "before"},

@@ -196,6 +196,36 @@ TEST_F(SendRunTest, TestRunGoesToTheTestAddressAndLeavesTheLogAlone) {
   EXPECT_FALSE(platform::PathExists(FileLocations.LogPath));
 }
 
+TEST_F(SendRunTest, MessageFileHoldsTheWireForm) {
+  // A UTF-8 HTML body without a charset declaration, saved with LF line ends, and a cell with
+  // a line break of its own: the run hands over CR LF lines and a plain-text alternative.
+  GridDoubleSetCell("D1", S("備考").c_str());
+  GridDoubleSetCell("D2", S("受付で\nお名前を").c_str());
+  GridDoubleSetCell("D7", "-");
+  std::string html = folder_ + "/body.htm";
+  WriteFile(html, "<p>{\xE6\xB0\x8F\xE5\x90\x8D} \xE6\xA7\x98</p>\n<p>{\xE5\x82\x99\xE8\x80\x83}</p>\n");  // {氏名} 様, {備考}
+  Set(SendSettings.BodyFile, html.c_str());
+  RecordingWindow w = Run(0);
+  EXPECT_EQ(w.lines[1], "[2]行の[test@example.com]にメール送信しました。");
+  std::vector<EchoRecord> calls = Calls();
+  ASSERT_EQ(calls.size(), 2u);
+  const std::string& m = calls[0].upload;
+  EXPECT_NE(m.find("\r\nContent-Type: multipart/alternative; boundary=\""), std::string::npos) << m;
+  EXPECT_NE(m.find("Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+                   "山田 様\r\n\r\n受付でお名前を\r\n"),
+            std::string::npos)
+      << m;
+  EXPECT_NE(m.find("<p>山田 様</p>\r\n<p>受付で\r\nお名前を</p>\r\n"), std::string::npos) << m;
+  for (size_t i = 0; i < m.size(); ++i) {
+    if (m[i] == '\n') {
+      ASSERT_EQ(m[i - 1], '\r') << i;
+    }
+    if (m[i] == '\r') {
+      ASSERT_EQ(m[i + 1], '\n') << i;
+    }
+  }
+}
+
 TEST_F(SendRunTest, FailedDeliveryIsReportedNotLoggedAndSentByTheRerun) {
   SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "yamada@example.jp");
   RecordingWindow w = Run(1);

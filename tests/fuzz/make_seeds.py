@@ -90,6 +90,18 @@ put("fuzz_load_body", "sjis_txt", b"\x00" + sj("本文です。ソ表\r\n"))
 put("fuzz_load_body", "utf8_html", b"\x01" + '<meta charset=UTF-8><p>{氏名}様</p>'.encode("utf-8"))
 put("fuzz_load_body", "sjis_html", b"\x02" + sj('<meta charset="Shift_JIS"><p>{氏名}様</p>'))
 put("fuzz_load_body", "short", b"\x80" + "途中まで".encode("utf-8"))
+put("fuzz_load_body", "utf16le_txt", b"\x00\xff\xfe" + "{氏名} 様\r\n😀".encode("utf-16-le"))
+put("fuzz_load_body", "utf16be_html", b"\x01\xfe\xff" + '<meta charset="Shift_JIS"><p>様</p>'.encode("utf-16-be"))
+put("fuzz_load_body", "quoted_html", b"\x01" + '<meta charset="utf-8"><p>{氏名}様</p>'.encode("utf-8"))
+put("fuzz_load_body", "content_html", b"\x02" + sj('<META http-equiv=Content-Type content="text/html; charset = x-sjis"><p>様</p>'))
+put("fuzz_load_body", "undeclared_html", b"\x03" + '<p>{氏名}様</p>'.encode("utf-8"))
+put("fuzz_wire_message", "plain_lf", b"\x00" + sj("北斗電機\n佐藤 様\r\n受付で\rお名前を\n"))
+put("fuzz_wire_message", "plain_long", b"\x00" + sj("弊社では、お客様の業務効率化を支援いたします。" * 60))
+put("fuzz_wire_message", "html", b"\x01" + sj('<html><head><title>t</title><style>p{}</style></head><body><p>北斗電機<br>\n'
+                                             '佐藤 様</p><table><tr><th>日時</th><td>6月</td></tr></table><ul><li>a<li>b</ul>'
+                                             '<a href="https://example.jp/?a=1&amp;b=2">こちら</a><pre>  x\n y</pre>'
+                                             '<!-- c --><script>x<y</script><img alt="ロゴ"></body></html>'))
+put("fuzz_wire_message", "html_alone", b"\x03" + sj("<p>" + "ご案内" * 400 + "</p>"))
 for i, title in enumerate(["Hi there?_", "{会社名} {氏名}様 ご案内", "ｱｲｳｴｵ" * 60, "株式会社" + "ゾ" * 120]):
     put("fuzz_header_word", "title%d" % i, sj(title))
 put("fuzz_merge", "letter", SEP.join([

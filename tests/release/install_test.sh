@@ -16,8 +16,8 @@ check "zip written" "[ -f '$zip' ]"
 check "installer written" "[ -f '$setup' ]"
 
 listing=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
-expected="GridBridge.dll Rowcaster.exe guide-ja.txt rowcaster-send.exe sample/ sample/sample-body.txt sample/sample-list.xlsx "
-check "zip lists the program, library, runner, guide and samples" "[ \"\$listing\" = \"\$expected\" ]"
+expected="GridBridge.dll Rowcaster.exe guide-ja.txt licenses/ licenses/libxml2.txt rowcaster-send.exe sample/ sample/sample-body.txt sample/sample-list.xlsx "
+check "zip lists the program, library, runner, guide, licence notices and samples" "[ \"\$listing\" = \"\$expected\" ]"
 
 # One version everywhere: the program's version block, the file names above.
 rc=$(x86_64-w64-mingw32-windres -i "$build/bin/Rowcaster.exe" -O rc 2>/dev/null)
@@ -59,7 +59,7 @@ data="$drive/ProgramData/Tallowmere/Rowcaster"
 
 "$WINE" "$setup" /S >/dev/null 2>&1
 "$WINESERVER" -w
-for f in Rowcaster.exe GridBridge.dll rowcaster-send.exe guide-ja.txt Uninstall.exe sample/sample-list.xlsx; do
+for f in Rowcaster.exe GridBridge.dll rowcaster-send.exe guide-ja.txt Uninstall.exe sample/sample-list.xlsx licenses/libxml2.txt; do
   check "installed $f" "[ -f '$program/$f' ]"
 done
 check "Start-menu shortcut" "[ -f '$shortcut' ]"

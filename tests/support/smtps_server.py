@@ -7,6 +7,12 @@ as NNNN.eml (the bytes as received) and NNNN.json (envelope sender, recipients, 
 
 Fault modes, chosen when the server is made:
   refuse   {address: reply}   RCPT TO for the address gets this reply, e.g. "550 5.1.1 No such user"
+  long_lines True             lines of any length are taken (aiosmtpd refuses a line over 999
+                              octets with "500 Line too long"), as lenient servers take them
+  strict   True               DATA is refused, as strict servers refuse it (qmail, hMailServer,
+                              sendmail's strict mode), when the message holds a CR or LF that is
+                              not part of a CR LF pair, a line over 998 octets, or a byte over
+                              0x7F in its header; refused messages are counted in `refused`
 
 Use it in-process:
     with SmtpsServer(folder, logins={"sales": "secret"}) as server:
@@ -15,6 +21,7 @@ Use it in-process:
 or as a program, which prints "PORT <n>" once it listens and stops on SIGTERM, SIGINT or when
 its standard input closes:
     smtps_server.py --folder DIR [--login NAME:PASSWORD] [--any-login] [--refuse ADDRESS[=REPLY]]
+                    [--strict]
 """
 import argparse
 import json
@@ -31,7 +38,7 @@ import threading
 import warnings
 
 from aiosmtpd.controller import Controller
-from aiosmtpd.smtp import AuthResult, LoginPassword
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 
 
@@ -74,15 +81,55 @@ class _Handler:
         return "250 OK"
 
     async def handle_DATA(self, smtp, session, envelope):
+        data = envelope.original_content or envelope.content
+        if self.server.strict:
+            reason = strict_refusal(data)
+            if reason:
+                self.server.refused.append(reason)
+                return reason
         self.server._save(envelope, getattr(session, "rowcaster_login", None))
         return "250 Message accepted"
 
 
+def strict_refusal(data):
+    """The reply of a strict server to a message (bytes as received, dot-stuffing undone), or
+    None when it accepts it. RFC 5322 2.1.1 and 2.3: lines end with CR LF, at most 998 octets
+    each; the header is US-ASCII."""
+    if b"\r" in data.replace(b"\r\n", b""):
+        return "554 5.6.0 Bare CR refused"
+    if b"\n" in data.replace(b"\r\n", b""):
+        return "554 5.6.0 Bare LF refused"
+    if any(len(line) > 998 for line in data.split(b"\r\n")):
+        return "554 5.6.0 Line over 998 octets refused"
+    header = data.split(b"\r\n\r\n", 1)[0]
+    if any(b > 0x7F for b in header):
+        return "554 5.6.0 8-bit header refused"
+    return None
+
+
+class _LongLineSmtp(SMTP):
+    line_length_limit = 1 << 24
+
+
+class _Controller(Controller):
+    def __init__(self, *args, long_lines=False, **kwargs):
+        self._long_lines = long_lines
+        super().__init__(*args, **kwargs)
+
+    def factory(self):
+        return (_LongLineSmtp if self._long_lines else SMTP)(self.handler, **self.SMTP_kwargs)
+
+
 class SmtpsServer:
-    def __init__(self, folder, logins=None, any_login=False, refuse=None):
+    def __init__(self, folder, logins=None, any_login=False, refuse=None, strict=False, long_lines=False):
         """folder: where messages are saved. logins: {name: password} accepted; any_login
-        accepts every login. refuse: {address: reply} for RCPT TO."""
+        accepts every login. refuse: {address: reply} for RCPT TO. strict: refuse messages
+        that break RFC 5322's line rules (see strict_refusal). long_lines: take lines of any
+        length."""
         self.folder = folder
+        self.strict = strict
+        self.long_lines = long_lines
+        self.refused = []
         self.logins = dict(logins or {})
         self.any_login = any_login
         self.refuse = {a.lower(): r for a, r in (refuse or {}).items()}
@@ -119,8 +166,8 @@ class SmtpsServer:
         self._certificates = tempfile.mkdtemp(prefix="rowcaster-smtps-")
         context = _make_tls_context(self._certificates)
         self.port = _free_port()
-        self._controller = Controller(
-            _Handler(self), hostname="127.0.0.1", port=self.port, ssl_context=context,
+        self._controller = _Controller(
+            _Handler(self), long_lines=self.long_lines, hostname="127.0.0.1", port=self.port, ssl_context=context,
             authenticator=self._authenticate, auth_required=True, auth_require_tls=False,
             ready_timeout=15.0)  # a busy machine may need more than the default second
         try:
@@ -165,13 +212,15 @@ def main():
     parser.add_argument("--login", action="append", default=[], help="NAME:PASSWORD")
     parser.add_argument("--any-login", action="store_true")
     parser.add_argument("--refuse", action="append", default=[], help="ADDRESS[=REPLY]")
+    parser.add_argument("--strict", action="store_true", help="refuse bare CR or LF, long lines, 8-bit headers")
     args = parser.parse_args()
     logins = dict(item.split(":", 1) for item in args.login)
     refuse = {}
     for item in args.refuse:
         address, _, reply = item.partition("=")
         refuse[address] = reply or "550 5.1.1 Mailbox unavailable"
-    server = SmtpsServer(args.folder, logins=logins, any_login=args.any_login, refuse=refuse)
+    server = SmtpsServer(args.folder, logins=logins, any_login=args.any_login, refuse=refuse,
+                         strict=args.strict)
     server.start()
     done = threading.Event()
     for sig in (signal.SIGTERM, signal.SIGINT):

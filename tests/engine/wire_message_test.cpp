@@ -1,0 +1,322 @@
+#include "engine/wire_message.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/html_text.h"
+#include "engine/message_encoding.h"
+#include "settings/send_settings.h"
+#include "tests/support/engine_test_support.h"
+
+namespace {
+
+// ---- a reader of what the composer writes, independent of it ------------------------------
+
+std::string DecodeBase64(const std::string& text) {
+  std::string out;
+  unsigned long group = 0;
+  int bits = 0;
+  for (char c : text) {
+    int v = c >= 'A' && c <= 'Z' ? c - 'A' : c >= 'a' && c <= 'z' ? c - 'a' + 26 : c >= '0' && c <= '9' ? c - '0' + 52
+          : c == '+' ? 62 : c == '/' ? 63 : -1;
+    if (v < 0) continue;
+    group = (group << 6) | static_cast<unsigned long>(v);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      out += static_cast<char>((group >> bits) & 0xFF);
+    }
+  }
+  return out;
+}
+
+struct Entity {
+  std::string header;  // the header block, lines ended by CR LF
+  std::string body;    // as it stands after the empty line
+  std::string Field(const std::string& name) const {
+    size_t at = ("\r\n" + header).find("\r\n" + name + ": ");
+    if (at == std::string::npos) return "";
+    size_t start = at + name.size() + 2;
+    return header.substr(start, header.find("\r\n", start) - start);
+  }
+  // The body decoded by its Content-Transfer-Encoding.
+  std::string Decoded() const { return Field("Content-Transfer-Encoding") == "base64" ? DecodeBase64(body) : body; }
+};
+
+Entity Split(const std::string& text) {
+  size_t end = text.find("\r\n\r\n");
+  if (end == std::string::npos) return {text, ""};
+  return {text.substr(0, end + 2), text.substr(end + 4)};
+}
+
+// The parts of a multipart body between its boundary lines (RFC 2046 5.1.1: the CR LF before a
+// delimiter belongs to the delimiter).
+std::vector<Entity> Parts(const Entity& message) {
+  std::string type = message.Field("Content-Type");
+  std::string boundary = type.substr(type.find("boundary=\"") + 10);
+  boundary = boundary.substr(0, boundary.find('"'));
+  std::vector<Entity> parts;
+  std::string delimiter = "--" + boundary;
+  size_t at = message.body.find(delimiter);
+  while (at != std::string::npos && message.body.compare(at + delimiter.size(), 2, "--") != 0) {
+    size_t start = at + delimiter.size() + 2;
+    size_t next = message.body.find("\r\n" + delimiter, start);
+    parts.push_back(Split(message.body.substr(start, next - start)));
+    at = next == std::string::npos ? next : next + 2;
+  }
+  return parts;
+}
+
+// ---- fixtures -------------------------------------------------------------------------------
+
+// A composed message as the run has it before the wire form: Shift-JIS, placeholders filled.
+std::string Composed(const char* subtype, const std::string& body) {
+  ResetSendSettings();
+  std::strcpy(SendSettings.MailAddress, "sales@example.com");
+  std::vector<char> message(body.size() + 4096);
+  EXPECT_EQ(ComposeMessage("=E5=96=B6", "to@example.jp", "=E3=81=94", subtype, body.c_str(), message.data(),
+                           message.size()),
+            0);
+  return message.data();
+}
+
+std::string Wire(const std::string& composed, WireOptions options = WireOptions()) {
+  std::vector<char> wire(composed.size() * 4 + 4096);
+  long n = ComposeWireMessage(composed.c_str(), options, wire.data(), wire.size());
+  EXPECT_GE(n, 0);
+  return n < 0 ? "" : std::string(wire.data(), static_cast<size_t>(n));
+}
+
+// Lines ended by CR LF only, none over 998 octets, a header of ASCII: what strict servers take.
+void ExpectStrictServersTakeIt(const std::string& wire) {
+  for (size_t i = 0; i < wire.size(); ++i) {
+    if (wire[i] == '\r') {
+      EXPECT_TRUE(i + 1 < wire.size() && wire[i + 1] == '\n') << "bare CR at " << i;
+    }
+    if (wire[i] == '\n') {
+      EXPECT_TRUE(i > 0 && wire[i - 1] == '\r') << "bare LF at " << i;
+    }
+  }
+  EXPECT_LE(LongestLine(wire), kMaxLineOctets);
+  for (unsigned char c : Split(wire).header) EXPECT_LT(c, 0x80);
+}
+
+std::string Repeat(const std::string& piece, size_t times) {
+  std::string out;
+  for (size_t i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
+// ---- the helpers ----------------------------------------------------------------------------
+
+TEST(WireHelpers, LineEndsBecomeCrLf) {
+  struct Case {
+    std::string text, expected;
+  } cases[] = {
+      {"a\r\nb\r\n", "a\r\nb\r\n"}, {"a\nb\n", "a\r\nb\r\n"},     {"a\rb\r", "a\r\nb\r\n"},
+      {"a\r\r\nb", "a\r\n\r\nb"},   {"a\n\rb", "a\r\n\r\nb"},     {"\n\n", "\r\n\r\n"},
+      {"", ""},                     {"no end", "no end"},        {"\r", "\r\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ToCrLf(c.text), c.expected) << c.text;
+}
+
+TEST(WireHelpers, LongestLineCountsOctetsWithoutTheLineEnd) {
+  EXPECT_EQ(LongestLine(""), 0u);
+  EXPECT_EQ(LongestLine("abc"), 3u);
+  EXPECT_EQ(LongestLine("ab\r\nabcd\r\n"), 4u);
+  EXPECT_EQ(LongestLine("\xE3\x81\x82\r\n"), 3u);  // あ: three octets
+}
+
+TEST(WireHelpers, Base64InLinesOf76) {
+  struct Case {
+    const char* bytes;
+    const char* encoded;
+  } vectors[] = {{"", ""},          {"f", "Zg=="},         {"fo", "Zm8="},          {"foo", "Zm9v"},
+                 {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}};  // RFC 4648 10
+  for (const Case& c : vectors) EXPECT_EQ(Base64Lines(c.bytes), c.encoded) << c.bytes;
+  for (size_t size : {56u, 57u, 58u, 114u, 1000u, 5760u}) {
+    std::string bytes;
+    for (size_t i = 0; i < size; ++i) bytes += static_cast<char>(i * 37 + 11);
+    std::string encoded = Base64Lines(bytes);
+    EXPECT_EQ(DecodeBase64(encoded), bytes) << size;
+    size_t lines = 1;
+    for (size_t start = 0;; ++lines) {
+      size_t end = encoded.find("\r\n", start);
+      if (end == std::string::npos) {
+        EXPECT_LE(encoded.size() - start, 76u) << size;
+        break;
+      }
+      EXPECT_EQ(end - start, 76u) << size;  // every line but the last is full
+      start = end + 2;
+    }
+    EXPECT_EQ(lines, (size + 56) / 57) << size;
+  }
+}
+
+// ---- plain bodies ---------------------------------------------------------------------------
+
+TEST(WirePlain, CrLfBodyGivesTheBytesOfBefore) {
+  // Before, the wire form was the composed message converted to UTF-8 as a whole.
+  for (const std::string& body : {S("{会社名}\r\n山田 様\r\nご案内です。\r\n"), std::string(""), S("最後に改行なし")}) {
+    std::string composed = Composed("plain", body);
+    std::vector<char> before(composed.size() * 3 + 1);
+    ASSERT_GE(SjisToUtf8(composed.c_str(), before.data(), before.size()), 0);
+    EXPECT_EQ(Wire(composed), std::string(before.data())) << U(body);
+  }
+}
+
+TEST(WirePlain, LoneLineEndsBecomeCrLf) {
+  struct Case {
+    const char* what;
+    std::string body, expected;
+  } cases[] = {
+      {"LF only", S("山田 様\nご案内です。\n"), "山田 様\r\nご案内です。\r\n"},
+      {"CR only", S("山田 様\rご案内\r"), "山田 様\r\nご案内\r\n"},
+      {"a filled cell with LF in a CR LF body", S("備考: 受付で\nお名前を\r\n以上\r\n"), "備考: 受付で\r\nお名前を\r\n以上\r\n"},
+      {"a filled cell ending in CR", S("値: x\r\r\n"), "値: x\r\n\r\n"},
+  };
+  for (const Case& c : cases) {
+    std::string wire = Wire(Composed("plain", c.body));
+    Entity m = Split(wire);
+    EXPECT_EQ(m.Field("Content-Transfer-Encoding"), "8bit") << c.what;
+    EXPECT_EQ(m.body, c.expected) << c.what;
+    ExpectStrictServersTakeIt(wire);
+  }
+}
+
+TEST(WirePlain, LineOver998OctetsSendsTheBodyInBase64) {
+  const std::string kana = S("あ");  // three octets in UTF-8
+  struct Case {
+    const char* what;
+    std::string body;
+    bool base64;
+  } cases[] = {
+      {"998 octets of ASCII", std::string(998, 'x') + "\r\nnext", false},
+      {"999 octets of ASCII", std::string(999, 'x') + "\r\nnext", true},
+      {"332 kana are 996 octets", Repeat(kana, 332) + "\r\n", false},
+      {"333 kana are 999 octets: the limit is counted in UTF-8", Repeat(kana, 333) + "\r\n", true},
+      {"a paragraph of 1,920 characters", Repeat(S("弊社では、お客様の業務効率化を支援いたします。"), 80), true},
+      {"LF-ended lines of 500 octets each", Repeat(std::string(500, 'y') + "\n", 4), false},
+      {"the last line without a line end", "short\r\n" + std::string(1200, 'z'), true},
+  };
+  for (const Case& c : cases) {
+    std::string composed = Composed("plain", c.body);
+    std::string wire = Wire(composed);
+    Entity m = Split(wire);
+    std::string utf8 = ToCrLf(U(c.body));
+    EXPECT_EQ(m.Field("Content-Transfer-Encoding"), c.base64 ? "base64" : "8bit") << c.what;
+    EXPECT_EQ(m.Field("Content-Type"), "text/plain; charset=UTF-8") << c.what;
+    EXPECT_EQ(m.Decoded(), utf8) << c.what;
+    ExpectStrictServersTakeIt(wire);
+    // Every other header line stays as composed.
+    std::string composedHeader = U(Split(composed).header);
+    std::string expectedHeader = composedHeader;
+    if (c.base64) expectedHeader.replace(expectedHeader.find("8bit"), 4, "base64");
+    EXPECT_EQ(m.header, expectedHeader) << c.what;
+  }
+}
+
+// ---- HTML bodies ----------------------------------------------------------------------------
+
+TEST(WireHtml, AlternativeOfTextMadeFromTheHtmlAndTheHtml) {
+  const std::string html = S("<html><body>\n<p>北斗電機株式会社<br>\n佐藤 様</p>\n<p>詳しくは<a href=\"https://example.jp/\">こちら</a></p>\n</body></html>\n");
+  std::string wire = Wire(Composed("html", html));
+  ExpectStrictServersTakeIt(wire);
+  Entity m = Split(wire);
+  EXPECT_EQ(m.Field("Content-Type").rfind("multipart/alternative; boundary=\"", 0), 0u) << m.header;
+  EXPECT_EQ(m.Field("Content-Transfer-Encoding"), "8bit");
+  EXPECT_EQ(m.Field("MIME-Version"), "1.0");
+  EXPECT_EQ(m.header.rfind("From: =?UTF-8?Q?=E5=96=B6?= <sales@example.com>\r\nTo: to@example.jp\r\n", 0), 0u);
+  std::vector<Entity> parts = Parts(m);
+  ASSERT_EQ(parts.size(), 2u) << wire;
+  EXPECT_EQ(parts[0].Field("Content-Type"), "text/plain; charset=UTF-8");
+  EXPECT_EQ(parts[0].Field("Content-Transfer-Encoding"), "8bit");
+  EXPECT_EQ(parts[0].Decoded(), "北斗電機株式会社\r\n佐藤 様\r\n\r\n詳しくはこちら <https://example.jp/>\r\n");
+  EXPECT_EQ(parts[1].Field("Content-Type"), "text/html; charset=UTF-8");
+  EXPECT_EQ(parts[1].Decoded(), ToCrLf(U(html)));
+  EXPECT_EQ(wire.substr(wire.size() - 4), "--\r\n");
+}
+
+TEST(WireHtml, EachPartChoosesItsEncoding) {
+  struct Case {
+    const char* what;
+    std::string html;
+    const char* textEncoding;
+    const char* htmlEncoding;
+    const char* outer;
+  } cases[] = {
+      {"short lines", S("<p>ご案内</p>"), "8bit", "8bit", "8bit"},
+      {"minified HTML with short text", "<p>a</p>" + Repeat("<p>b</p>", 200), "8bit", "base64", "8bit"},
+      {"a long paragraph", "<p>" + Repeat(S("ご案内"), 120) + "</p>", "base64", "base64", "7bit"},
+      {"a long paragraph written over short lines", "<p>" + Repeat(S("ご案内\r\n"), 120) + "</p>", "base64", "8bit",
+       "8bit"},
+  };
+  for (const Case& c : cases) {
+    std::string wire = Wire(Composed("html", c.html));
+    ExpectStrictServersTakeIt(wire);
+    Entity m = Split(wire);
+    std::vector<Entity> parts = Parts(m);
+    ASSERT_EQ(parts.size(), 2u) << c.what;
+    EXPECT_EQ(parts[0].Field("Content-Transfer-Encoding"), c.textEncoding) << c.what;
+    EXPECT_EQ(parts[1].Field("Content-Transfer-Encoding"), c.htmlEncoding) << c.what;
+    EXPECT_EQ(m.Field("Content-Transfer-Encoding"), c.outer) << c.what;
+    EXPECT_EQ(parts[0].Decoded(), HtmlToPlainText(ToCrLf(U(c.html)))) << c.what;
+    EXPECT_EQ(parts[1].Decoded(), ToCrLf(U(c.html))) << c.what;
+  }
+}
+
+TEST(WireHtml, BoundaryNeverOccursInAPart) {
+  // Bodies that quote the boundary the composer would take next cannot end a part early.
+  std::string first = Split(Wire(Composed("html", "<p>x</p>"))).Field("Content-Type");
+  std::string used = first.substr(first.find('"') + 1);
+  used = used.substr(0, used.find('"'));
+  std::string prefix = used.substr(0, used.rfind('_') + 1);
+  long next = std::stol(used.substr(used.rfind('_') + 1)) + 1;
+  std::string html = "<pre>";
+  for (long n = next; n < next + 50; ++n) html += "--" + prefix + std::to_string(n) + "\r\n";
+  html += "</pre>";
+  std::string wire = Wire(Composed("html", html));
+  std::vector<Entity> parts = Parts(Split(wire));
+  ASSERT_EQ(parts.size(), 2u);
+  EXPECT_EQ(parts[1].Decoded(), html);
+}
+
+TEST(WireHtml, PlainTextPartCanBeLeftOut) {
+  WireOptions htmlAlone;
+  htmlAlone.PlainTextPart = false;
+  const std::string html = S("<p>ご案内</p>\n");
+  std::string composed = Composed("html", html);
+  Entity m = Split(Wire(composed, htmlAlone));
+  EXPECT_EQ(m.header, U(Split(composed).header));
+  EXPECT_EQ(m.body, "<p>ご案内</p>\r\n");
+  std::string longLine = "<p>" + Repeat(S("ご案内"), 120) + "</p>";
+  Entity l = Split(Wire(Composed("html", longLine), htmlAlone));
+  EXPECT_EQ(l.Field("Content-Type"), "text/html; charset=UTF-8");
+  EXPECT_EQ(l.Field("Content-Transfer-Encoding"), "base64");
+  EXPECT_EQ(l.Decoded(), U(longLine));
+}
+
+// ---- refusals -------------------------------------------------------------------------------
+
+TEST(WireRefusals, WhatDoesNotFitOrBreaksTheHeaderLimit) {
+  std::string composed = Composed("plain", std::string(2000, 'x'));
+  std::vector<char> wire(4000, 'x');
+  // Base64 makes the body a third longer: 2,000 octets fit 2,600 bytes as they are, not encoded.
+  EXPECT_EQ(ComposeWireMessage(composed.c_str(), WireOptions(), wire.data(), 2600), kWireTooLarge);
+  EXPECT_STREQ(wire.data(), "");
+  EXPECT_GT(ComposeWireMessage(composed.c_str(), WireOptions(), wire.data(), wire.size()), 2600);
+
+  // A header line over 998 octets: a recipient filled from several cells.
+  ResetSendSettings();
+  std::strcpy(SendSettings.MailAddress, "sales@example.com");
+  std::string recipient = std::string(990, 'r') + "@example.jp";
+  std::vector<char> message(4096);
+  ASSERT_EQ(ComposeMessage("a", recipient.c_str(), "t", "plain", "body", message.data(), message.size()), 0);
+  std::vector<char> out(8192);
+  EXPECT_EQ(ComposeWireMessage(message.data(), WireOptions(), out.data(), out.size()), kWireHeaderTooLong);
+}
+
+}  // namespace
