@@ -10,6 +10,7 @@ packages=(
   xlsx2csv unzip zip nsis
   libreoffice-calc-nogui
   clang libclang-rt-14-dev
+  dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -26,4 +27,36 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
   locale-gen >/dev/null
+fi
+
+# Debian's source packages (curl's source, for the Windows transfer tool SMTP.exe built by
+# scripts/build-curl.sh): a deb-src entry for every Debian deb entry of the running release, in
+# a file of its own, written only when the release has no deb-src entry yet.
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+release_targets() {  # <deb|deb-src>: "URI SUITE COMPONENT" of the running release's entries
+  apt-get indextargets --format '$(TARGET_OF) $(REPO_URI) $(RELEASE) $(COMPONENT)' 2>/dev/null |
+    awk -v kind="$1" -v c="$codename" '$1 == kind && ($3 == c || index($3, c "-") == 1) { print $2, $3, $4 }' | sort -u
+}
+if [ -n "$codename" ] && [ -z "$(release_targets deb-src)" ]; then
+  deb_src=/etc/apt/sources.list.d/rowcaster-deb-src.sources
+  keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+  [ -f "$keyring" ] || keyring=
+  release_targets deb | awk -v keyring="$keyring" '
+    { key = $1 " " $2; if (!(key in parts)) order[++n] = key; parts[key] = parts[key] (parts[key] ? " " : "") $3 }
+    END {
+      for (i = 1; i <= n; i++) {
+        split(order[i], f, " ")
+        printf "%sTypes: deb-src\nURIs: %s\nSuites: %s\nComponents: %s\n", (i > 1 ? "\n" : ""), f[1], f[2], parts[order[i]]
+        if (keyring != "") printf "Signed-By: %s\n", keyring
+      }
+    }' > "$deb_src.new"
+  if [ -s "$deb_src.new" ]; then
+    mv "$deb_src.new" "$deb_src"
+    echo "added Debian source entries: $deb_src"
+    apt-get update -qq
+  else
+    rm -f "$deb_src.new"
+    echo "install-deps: no Debian deb entry for $codename found; add a deb-src entry by hand" >&2
+    exit 1
+  fi
 fi
