@@ -12,6 +12,8 @@
 # `apt-get source` (needs dpkg-dev and a deb-src entry: scripts/install-deps.sh adds both).
 # Any failure stops with a message that says so: the Windows build is not complete without it.
 set -euo pipefail
+# Tool output (objdump, the compiler) in English: the checks below read it.
+export LC_ALL=C
 
 die() {
   {

@@ -22,7 +22,7 @@ check "zip lists the program, library, runner, transfer tool, guide, samples and
 
 # SMTP.exe is the curl this build made, a Windows x86-64 program; its licence goes with it.
 check "zip's SMTP.exe is the built one" "unzip -p '$zip' SMTP.exe | cmp -s - '$build/bin/SMTP.exe'"
-check "SMTP.exe is a PE x86-64 program" "x86_64-w64-mingw32-objdump -f '$build/bin/SMTP.exe' | grep -q 'file format pei-x86-64'"
+check "SMTP.exe is a PE x86-64 program" "LC_ALL=C x86_64-w64-mingw32-objdump -f '$build/bin/SMTP.exe' | grep -q 'file format pei-x86-64'"
 check "curl's licence with CR LF lines" "unzip -p '$zip' third-party/curl-license.txt | grep -q \$'^COPYRIGHT AND PERMISSION NOTICE\\r\$'"
 curl_upstream=$(sed -nE 's/^curl ([^ ]+) .*/\1/p' "$build/third-party/curl-version.txt")
 curl_debian=$(sed -nE 's/.*Debian source package curl ([^)]+)\)$/\1/p' "$build/third-party/curl-version.txt")
