@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 BUILD := build
 
-.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo dist run deps clean bench-engine bench-gridbridge fuzz long-run spam-scores
+.PHONY: all build build-linux build-asan build-windows test test-linux test-asan test-windows demo dist run deps clean bench-engine bench-gridbridge bench-wine-tool fuzz long-run spam-scores
 
 all: build
 
@@ -45,6 +45,10 @@ bench-engine: build-linux
 
 run: deps build-windows
 	@bash scripts/run-windows-program.sh
+
+# Time per mail through the Windows programs under Wine: the real SMTP.exe against the stand-in.
+bench-wine-tool: build-windows
+	bash scripts/wine-session.sh /usr/bin/python3 bench/wine_tool/run.py $(BUILD)/windows
 
 # libFuzzer targets (clang, ASan, UBSan) in build/fuzz, each run for FUZZ_SECONDS (60 unless set).
 fuzz: deps

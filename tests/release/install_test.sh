@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The release under Wine: the zip's contents, the guide's text, and the installer on a fresh
-# prefix (install silently, start the installed program, uninstall, data folder kept).
+# prefix (install silently, start the installed program, send one test mail through the
+# installed SMTP.exe to a local SMTPS server, uninstall, data folder kept).
 #   install_test.sh <source dir> <Windows build dir>
 set -u
 src="$1"
@@ -16,8 +17,15 @@ check "zip written" "[ -f '$zip' ]"
 check "installer written" "[ -f '$setup' ]"
 
 listing=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
-expected="GridBridge.dll Rowcaster.exe guide-ja.txt licenses/ licenses/libxml2.txt rowcaster-send.exe sample/ sample/sample-body.txt sample/sample-list.xlsx "
-check "zip lists the program, library, runner, guide, licence notices and samples" "[ \"\$listing\" = \"\$expected\" ]"
+expected="GridBridge.dll Rowcaster.exe SMTP.exe guide-ja.txt rowcaster-send.exe sample/ sample/sample-body.txt sample/sample-list.xlsx third-party/ third-party/curl-license.txt third-party/libxml2-license.txt "
+check "zip lists the program, library, runner, transfer tool, guide, samples and the licences of curl and libxml2" "[ \"\$listing\" = \"\$expected\" ]"
+
+# SMTP.exe is the curl this build made, a Windows x86-64 program; its licence goes with it.
+check "zip's SMTP.exe is the built one" "unzip -p '$zip' SMTP.exe | cmp -s - '$build/bin/SMTP.exe'"
+check "SMTP.exe is a PE x86-64 program" "LC_ALL=C x86_64-w64-mingw32-objdump -f '$build/bin/SMTP.exe' | grep -q 'file format pei-x86-64'"
+check "curl's licence with CR LF lines" "unzip -p '$zip' third-party/curl-license.txt | grep -q \$'^COPYRIGHT AND PERMISSION NOTICE\\r\$'"
+curl_upstream=$(sed -nE 's/^curl ([^ ]+) .*/\1/p' "$build/third-party/curl-version.txt")
+curl_debian=$(sed -nE 's/.*Debian source package curl ([^)]+)\)$/\1/p' "$build/third-party/curl-version.txt")
 
 # One version everywhere: the program's version block, the file names above.
 rc=$(x86_64-w64-mingw32-windres -i "$build/bin/Rowcaster.exe" -O rc 2>/dev/null)
@@ -32,9 +40,11 @@ data = sys.stdin.buffer.read()
 text = data.decode("cp932")
 lines = data.split(b"\n")
 assert all(l.endswith(b"\r") for l in lines[:-1]), "line ends"
-for phrase in ("テスト送信", "{氏名}", "送信ログ", "詳細設定", "1 行目"):
+for phrase in ("テスト送信", "{氏名}", "送信ログ", "詳細設定", "1 行目", "SMTP.exe", "third-party\\curl-license.txt",
+               "curl %s、Debian のソースパッケージ curl %s から作成" % tuple(sys.argv[1:3])):
     assert phrase in text, phrase
-print("ok")' 2>&1)
+assert "@" + "CURL_VERSION@" not in text
+print("ok")' "$curl_upstream" "$curl_debian" 2>&1)
 check "guide decodes as Japanese Shift-JIS text with CR LF lines ($guide_check)" "[ '$guide_check' = ok ]"
 
 # A fresh prefix of its own, with its own wineserver.
@@ -45,7 +55,11 @@ source "$src/scripts/wine-env.sh"
 rowcaster_ensure_prefix
 started_xvfb=0
 if [ -z "${DISPLAY:-}" ]; then rowcaster_start_xvfb; started_xvfb=1; fi
+mail="$(mktemp -d)"
+server_pid=
 cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
+  rm -rf "$mail"
   "$WINESERVER" -k >/dev/null 2>&1
   [ "$started_xvfb" = 1 ] && kill "$ROWCASTER_XVFB_PID" 2>/dev/null
   rm -rf "$ROWCASTER_WINEPREFIX" "$ROWCASTER_WINEPREFIX.lock"
@@ -59,7 +73,8 @@ data="$drive/ProgramData/Tallowmere/Rowcaster"
 
 "$WINE" "$setup" /S >/dev/null 2>&1
 "$WINESERVER" -w
-for f in Rowcaster.exe GridBridge.dll rowcaster-send.exe guide-ja.txt Uninstall.exe sample/sample-list.xlsx licenses/libxml2.txt; do
+for f in Rowcaster.exe GridBridge.dll rowcaster-send.exe SMTP.exe guide-ja.txt Uninstall.exe sample/sample-list.xlsx \
+         third-party/curl-license.txt third-party/libxml2-license.txt; do
   check "installed $f" "[ -f '$program/$f' ]"
 done
 check "Start-menu shortcut" "[ -f '$shortcut' ]"
@@ -73,9 +88,41 @@ wait $app
 check "data folder made by the program" "[ -d '$data' ]"
 check "settings stored in the data folder" "[ -f '$data/Environ.psw' ]"
 
+# One test mail with the installed samples, through the installed runner and its SMTP.exe.
+coproc SERVER { exec /usr/bin/python3 "$src/tests/support/smtps_server.py" --folder "$mail" --login 'sales:pa ss"wd'; }
+server_pid=$SERVER_PID
+port=
+read -r -t 30 greeting <&"${SERVER[0]}" && port=${greeting#PORT }
+check "local SMTPS server listens" "[ -n '$port' ]"
+rm -f "$data/Environ.psw"
+PYTHONPATH="$src/tests/support" /usr/bin/python3 -c '
+import sys
+from settings_file import write_plain_settings
+sample = "C:\\Program Files\\Rowcaster\\sample\\"
+write_plain_settings(sys.argv[1], {
+    "MailAddress": "sales@example.jp", "LoginId": "sales", "Password": "pa ss\"wd", "SenderName": "営業部",
+    "SmtpServer": "127.0.0.1", "SmtpPort": sys.argv[2], "MailTitle": "{会社名} {氏名}様 新製品のご案内",
+    "BodyFile": sample + "sample-body.txt", "ListFile": sample + "sample-list.xlsx", "SheetName": "Sheet1",
+    "MailColumn": "C", "StartRow": "2", "EndRow": "2", "IntervalSeconds": "1", "TestAddress": "test@example.jp"})
+' "$data" "$port"
+sent=$("$WINE" 'C:\Program Files\Rowcaster\rowcaster-send.exe' --test 2>/dev/null | tr -d '\r')
+check "installed runner sends the test mail ($(tr '\n' ' ' <<<"$sent"))" "grep -qxF '[2]行の[test@example.jp]にメール送信しました。' <<<\"\$sent\""
+received=$(/usr/bin/python3 -c '
+import email, email.policy, glob, sys
+found = sorted(glob.glob(sys.argv[1] + "/*.eml"))
+assert len(found) == 1, "%d mails" % len(found)
+mail = email.message_from_bytes(open(found[0], "rb").read(), policy=email.policy.default)
+assert str(mail["To"]) == "test@example.jp", mail["To"]
+assert str(mail["Subject"]) == "株式会社サンプル商事 山田 太郎様 新製品のご案内", mail["Subject"]
+body = mail.get_content().replace("\r\n", "\n")
+assert body.startswith("株式会社サンプル商事\n山田 太郎 様\n\nいつもお世話になっております。\n担当の佐藤でございます。"), body
+print("ok")' "$mail" 2>&1)
+check "the mail arrives and decodes to the filled subject and body ($received)" "[ '$received' = ok ]"
+
 "$WINE" 'C:\Program Files\Rowcaster\Uninstall.exe' /S >/dev/null 2>&1
 "$WINESERVER" -w
 check "program gone after uninstall" "[ ! -e '$program/Rowcaster.exe' ] && [ ! -e '$program/GridBridge.dll' ]"
+check "SMTP.exe and the licence folder gone after uninstall" "[ ! -e '$program/SMTP.exe' ] && [ ! -e '$program/third-party' ]"
 check "shortcut gone after uninstall" "[ ! -e '$shortcut' ]"
 check "data folder kept after uninstall" "[ -f '$data/Environ.psw' ]"
 exit $fail
