@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/support/engine_test_support.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -91,7 +92,8 @@ TEST(WindowsCommandLine, TrailBytesAreNotBackslashes) {
 }
 
 TEST(RunAndWaitTest, ArgumentsArriveOneByOneAndTheExitCodeComesBack) {
-  std::string folder = TestFolder("run-and-wait");
+  testing_support::TempFolder temp("run-and-wait");
+  std::string folder = temp.path();
   std::string out = folder + "/echo.bin";
   SetEnv("ROWCASTER_ECHO_OUT", out);
   SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "refused@example.jp");
