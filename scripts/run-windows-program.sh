@@ -13,11 +13,7 @@ if [ -z "${DISPLAY:-}" ]; then
   rowcaster_start_xvfb
   echo "run-windows-program: no display, running on Xvfb $DISPLAY"
 fi
-cleanup() {
-  "$WINESERVER" -k >/dev/null 2>&1 || true
-  [ -n "${ROWCASTER_XVFB_PID:-}" ] && kill "$ROWCASTER_XVFB_PID" 2>/dev/null && wait "$ROWCASTER_XVFB_PID" 2>/dev/null
-}
-trap cleanup EXIT
+trap rowcaster_wine_cleanup EXIT
 trap 'exit 130' INT TERM
 "$WINE" explorer "/desktop=Rowcaster,${ROWCASTER_DESKTOP_SIZE:-1024x768}" "$program"
 "$WINESERVER" -w

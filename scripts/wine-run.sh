@@ -5,19 +5,9 @@
 set -u
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 rowcaster_ensure_prefix
-own_session=0
 if [ -z "${ROWCASTER_WINE_SESSION:-}" ]; then
-  own_session=1
   if [ -z "${DISPLAY:-}" ]; then rowcaster_start_xvfb; fi
+  trap rowcaster_wine_cleanup EXIT
 fi
-cleanup() {
-  if [ "$own_session" = 1 ]; then
-    "$WINESERVER" -k >/dev/null 2>&1 || true
-    [ -n "${ROWCASTER_XVFB_PID:-}" ] && kill "$ROWCASTER_XVFB_PID" 2>/dev/null && wait "$ROWCASTER_XVFB_PID" 2>/dev/null
-  fi
-}
-trap cleanup EXIT
 trap 'exit 130' INT TERM
 "$WINE" "$@"
-rc=$?
-exit $rc

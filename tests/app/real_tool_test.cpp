@@ -74,6 +74,8 @@ struct RealToolFixture {
   DataRoot data;
   std::vector<std::string> lines = std::vector<std::string>(15);
   RealToolFixture() {
+    // The program the test starts lies in a folder of its own: the real tool goes beside it.
+    CopyFileW((FolderOfThisProgram() + L"\\SMTP.exe").c_str(), (data.programFolder() + L"\\SMTP.exe").c_str(), FALSE);
     data.Write(L"body.txt", u8"{氏名} 様\r\n\r\n新製品のご案内です。\r\n");
     data.Write(L"list.csv", u8"氏名,メール\r\n山田,yamada@example.jp\r\n佐藤,sato@example.jp\r\n鈴木,suzuki@example.jp\r\n");
     lines[0] = "sales@example.jp";
@@ -119,7 +121,7 @@ TEST_F(RealTool, TestSendAndRealSendDeliverTheRealRunIsLoggedAndARerunSkips) {
   Program p(f.data);
   ASSERT_NE(p.main(), nullptr);
 
-  std::vector<std::wstring> seen = RunAndWatch(p, 1010);
+  std::vector<std::wstring> seen = RunAndWatch(p, IDC_TEST_SEND);
   ASSERT_FALSE(seen.empty()) << "the test run did not end";
   EXPECT_EQ(seen.back(), W(u8"メール送信を終了しました。"));
   for (int row = 2; row <= 4; ++row)
@@ -127,7 +129,7 @@ TEST_F(RealTool, TestSendAndRealSendDeliverTheRealRunIsLoggedAndARerunSkips) {
   EXPECT_EQ(CountMails(), before + 3);
   EXPECT_FALSE(f.data.Exists(L"SendLogs.txt"));
 
-  seen = RunAndWatch(p, 1);
+  seen = RunAndWatch(p, IDOK);
   ASSERT_FALSE(seen.empty()) << "the real run did not end";
   EXPECT_EQ(seen.back(), W(u8"メール送信を終了しました。"));
   const wchar_t* to[] = {L"yamada@example.jp", L"sato@example.jp", L"suzuki@example.jp"};
@@ -143,14 +145,14 @@ TEST_F(RealTool, TestSendAndRealSendDeliverTheRealRunIsLoggedAndARerunSkips) {
   }
 
   // Every row is in the log now: the rerun sends nothing.
-  seen = RunAndWatch(p, 1);
+  seen = RunAndWatch(p, IDOK);
   ASSERT_FALSE(seen.empty()) << "the rerun did not end";
   EXPECT_EQ(seen.back(), W(u8"メール送信を終了しました。"));
   for (int row = 2; row <= 4; ++row)
     EXPECT_TRUE(Saw(seen, L"[" + std::to_wstring(row) + W(u8"]行はメール送信済です。スキップします。"))) << row;
   EXPECT_EQ(CountMails(), before + 6);
   EXPECT_EQ(f.data.Read(L"SendLogs.txt"), log);
-  ASSERT_TRUE(p.Click(2));
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
 }
 
@@ -163,14 +165,14 @@ TEST_F(RealTool, AWrongPasswordShowsTheRowAsFailedAndLeavesItOutOfTheLog) {
   const int before = CountMails();
   Program p(f.data);
   ASSERT_NE(p.main(), nullptr);
-  std::vector<std::wstring> seen = RunAndWatch(p, 1);
+  std::vector<std::wstring> seen = RunAndWatch(p, IDOK);
   ASSERT_FALSE(seen.empty()) << "the run did not end";
   EXPECT_TRUE(Saw(seen, W(u8"[2]行の[yamada@example.jp]へのメール送信に失敗しました。")));
   EXPECT_FALSE(Saw(seen, W(u8"[2]行の[yamada@example.jp]にメール送信しました。")));
   EXPECT_EQ(seen.back(), W(u8"メール送信を終了しました。送信に失敗した行が1件あります。"));
   EXPECT_EQ(CountMails(), before);
   EXPECT_FALSE(f.data.Exists(L"SendLogs.txt"));
-  ASSERT_TRUE(p.Click(2));
+  ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
 }
 

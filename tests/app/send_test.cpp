@@ -31,10 +31,10 @@ int CountLines(const std::string& text, const std::string& start) {
   return n;
 }
 
-// The stand-in transfer tool beside the program for the life of a test.
+// The stand-in transfer tool beside the test's program for the life of a test.
 class StandInTool {
  public:
-  StandInTool() : path_(FolderOfThisProgram() + L"\\SMTP.exe") {
+  explicit StandInTool(const DataRoot& data) : path_(data.programFolder() + L"\\SMTP.exe") {
     ok_ = CopyFileW((FolderOfThisProgram() + L"\\gui_tool_standin.exe").c_str(), path_.c_str(), FALSE) != FALSE;
   }
   ~StandInTool() { DeleteFileW(path_.c_str()); }
@@ -132,7 +132,7 @@ TEST(SendCommands, EachCheckShowsItsMessageInOrderAndFillsItsValues) {
   l[9] = "";
   l[10] = "";
   ASSERT_TRUE(f.WriteSettings());
-  StandInTool tool;
+  StandInTool tool(f.data);
   ASSERT_TRUE(tool.ok());
   Program q(f.data, f.Environment());
   ASSERT_NE(q.main(), nullptr);
@@ -194,7 +194,7 @@ TEST(SendCommands, EachCheckShowsItsMessageInOrderAndFillsItsValues) {
 TEST(SendCommands, RealRunDeliversEveryRowLogsItAndRestoresTheWindow) {
   SendFixture f;
   ASSERT_TRUE(f.WriteSettings());
-  StandInTool tool;
+  StandInTool tool(f.data);
   ASSERT_TRUE(tool.ok());
   Program p(f.data, f.Environment(0, 700));
   ASSERT_NE(p.main(), nullptr);
@@ -247,7 +247,7 @@ TEST(SendCommands, StopEndsTheRunAndAFailingToolIsReportedAndNotLogged) {
   SendFixture f;
   f.lines[12] = "999";
   ASSERT_TRUE(f.WriteSettings());
-  StandInTool tool;
+  StandInTool tool(f.data);
   ASSERT_TRUE(tool.ok());
   Program p(f.data, f.Environment(7, 300));
   ASSERT_NE(p.main(), nullptr);
@@ -268,7 +268,7 @@ TEST(SendCommands, StopEndsTheRunAndAFailingToolIsReportedAndNotLogged) {
 TEST(SendCommands, WindowShowingTheWorkbookIsAskedToCloseAndOurOwnAreLeftAlone) {
   SendFixture f;
   ASSERT_TRUE(f.WriteSettings());
-  StandInTool tool;
+  StandInTool tool(f.data);
   ASSERT_TRUE(tool.ok());
   // A window of this (another) process whose title names the workbook.
   HWND other = CreateWindowExW(0, L"STATIC", L"list.csv - Viewer", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,

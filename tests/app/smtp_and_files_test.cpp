@@ -217,7 +217,7 @@ TEST(FileCommands, EditorGetsTheBodyPathAsOneArgumentAndTheWindowWaitsForIt) {
   // A name with spaces and Japanese: it must arrive as one argument, unchanged.
   std::wstring body = data.folder() + L"\\my body \u672C\u6587.txt";
   ASSERT_TRUE(data.Write(L"my body \u672C\u6587.txt", "hello\r\n"));
-  std::wstring editor = FolderOfThisProgram() + L"\\sakura.exe";
+  std::wstring editor = data.programFolder() + L"\\sakura.exe";
   ASSERT_TRUE(CopyFileW((FolderOfThisProgram() + L"\\gui_editor_standin.exe").c_str(), editor.c_str(), FALSE));
   std::wstring record = data.folder() + L"\\editor-record.txt";
   {
@@ -245,7 +245,7 @@ TEST(FileCommands, WithoutTheEditorTheBodyOpensInTheSystemEditor) {
   ASSERT_TRUE(data.Write(L"body.txt", "hello\r\n"));
   Program p(data);
   ASSERT_NE(p.main(), nullptr);
-  ASSERT_EQ(GetFileAttributesW((FolderOfThisProgram() + L"\\sakura.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+  ASSERT_EQ(GetFileAttributesW((data.programFolder() + L"\\sakura.exe").c_str()), INVALID_FILE_ATTRIBUTES);
   p.SetText(IDC_BODY_FILE, body);
   p.PostClick(IDC_EDIT_BODY);
   // The system editor's window names the file; the main window waits while it is open.

@@ -274,11 +274,12 @@ class Delivery(unittest.TestCase):
     def test_server_that_is_down_fails_every_row(self):
         self.write_workbook(ROWS[:1])
         self.write_body("{氏名} 様\n")
+        # A port held bound but not listening, so that no other process can take it: every
+        # connection to it is refused.
         with socket.socket() as s:
             s.bind(("127.0.0.1", 0))
-            port = s.getsockname()[1]
-        self.write_settings(port)
-        status, lines = self.run_sender()
+            self.write_settings(s.getsockname()[1])
+            status, lines = self.run_sender()
         self.assertEqual(status, 1, lines)
         self.assertEqual(lines[1:], ["[2]行の[yamada@example.jp]へのメール送信に失敗しました。",
                                      "メール送信を終了しました。送信に失敗した行が1件あります。"])

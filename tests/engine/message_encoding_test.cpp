@@ -9,6 +9,7 @@
 
 #include "settings/send_settings.h"
 #include "tests/support/engine_test_support.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -137,7 +138,8 @@ std::string Utf16(const std::u16string& text, bool bigEndian) {
 }
 
 TEST(BodyFiles, LoadBringsTheBodyToShiftJis) {
-  std::string folder = TestFolder("load-body");
+  testing_support::TempFolder temp("load-body");
+  std::string folder = temp.path();
   const std::string sjis = S("山田様\r\nご案内です。");
   const std::string utf8 = "\xE5\xB1\xB1\xE7\x94\xB0\xE6\xA7\x98\r\n\xE3\x81\x94\xE6\xA1\x88\xE5\x86\x85\xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82";
   struct Case {

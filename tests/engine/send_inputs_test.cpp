@@ -10,6 +10,7 @@
 #include "settings/file_locations.h"
 #include "settings/send_settings.h"
 #include "tests/support/engine_test_support.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -23,7 +24,8 @@ void Set(char (&field)[N], const std::string& value) {
 }
 
 TEST(SendInputChecks, InOrderWithTheirMessagesAndFilledValues) {
-  std::string folder = TestFolder("input-checks");
+  testing_support::TempFolder temp("input-checks");
+  std::string folder = temp.path();
   std::string body = folder + "/body.txt";
   WriteFile(body, "x");
   struct Case {

@@ -8,16 +8,19 @@
 #include <random>
 #include <string>
 #include <vector>
+#include <optional>
 
 #include "settings/file_locations.h"
 #include "tests/support/engine_test_support.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
 class SendLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = TestFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    temp_.emplace("send-log");  // a new folder at every set-up, the earlier one removed
+    folder_ = temp_->path();
     path_ = folder_ + "/SendLogs.txt";
     std::snprintf(FileLocations.LogPath, sizeof FileLocations.LogPath, "%s", path_.c_str());
     ResetSendLogCache();
@@ -29,6 +32,7 @@ class SendLogTest : public ::testing::Test {
     EXPECT_EQ(cached, scanned) << U(title) << " / " << address;
     return cached;
   }
+  std::optional<testing_support::TempFolder> temp_;
   std::string folder_, path_;
 };
 

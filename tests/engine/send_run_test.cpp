@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -20,6 +21,7 @@
 #include "settings/file_locations.h"
 #include "settings/send_settings.h"
 #include "tests/support/engine_test_support.h"
+#include "tests/support/test_folder.h"
 #include "tests/support/grid_double.h"
 
 namespace {
@@ -74,7 +76,8 @@ TEST(Addresses, WhichOnesAMessageMayUse) {
 class SendRunTest : public ::testing::Test {
  public:
   void SetUp() override {
-    folder_ = TestFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    temp_.emplace("send-run");  // a new folder at every set-up, the earlier one removed
+    folder_ = temp_->path();
     GridDoubleReset();
     ResetSendSettings();
     ResetSendLogCache();
@@ -123,6 +126,7 @@ class SendRunTest : public ::testing::Test {
   std::vector<EchoRecord> Calls() { return ReadEchoRecords(echo_); }
   std::string Log() { return U(ReadFile(FileLocations.LogPath)); }
 
+  std::optional<testing_support::TempFolder> temp_;
   std::string folder_, body_, echo_;
 };
 

@@ -108,8 +108,7 @@ class BadInput(unittest.TestCase):
         self.space.close()
 
     def clear(self):
-        for name in os.listdir(self.server.folder):
-            os.remove(os.path.join(self.server.folder, name))
+        self.server.clear()
         log = os.path.join(self.space.data, "SendLogs.txt")
         if os.path.exists(log):
             os.remove(log)

@@ -124,8 +124,7 @@ class CrashConsistency(unittest.TestCase):
         self.totals["duplicated"] += duplicated
         # A fresh round: new log, empty mailbox.
         os.remove(os.path.join(self.space.data, "SendLogs.txt"))
-        for name in os.listdir(self.server.folder):
-            os.remove(os.path.join(self.server.folder, name))
+        self.server.clear()
         return lost, duplicated
 
 

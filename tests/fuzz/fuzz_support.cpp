@@ -5,20 +5,17 @@
 
 #include <filesystem>
 
+#include "tests/support/fresh_folder.h"
+
 namespace fuzz_support {
 namespace {
 struct Scratch {
   std::string path;
   Scratch() {
     std::string root = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    path = root + "/rowcaster-fuzz-" + std::to_string(getpid());
-    std::filesystem::remove_all(path);
-    std::filesystem::create_directories(path);
+    path = testing_support::MakeFreshFolder(root, "fuzz").string();
   }
-  ~Scratch() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
+  ~Scratch() { testing_support::RemoveFolderTree(path); }
 };
 }  // namespace
 

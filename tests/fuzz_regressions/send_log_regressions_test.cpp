@@ -8,13 +8,7 @@
 
 #include "engine/send_log.h"
 #include "settings/file_locations.h"
-
-#ifdef _WIN32
-#include <process.h>
-#define getpid _getpid
-#else
-#include <unistd.h>
-#endif
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -39,11 +33,8 @@ TEST(SendLogFound, ZeroBytesInTheLogReadAlikeBothWays) {
       {Line("T", "a@example.jp").substr(0, 30) + Line("U", "b@example.jp"), "T", "a@example.jp", false},
       {Line("T" + nul + "x", "a@example.jp"), "T", "a@example.jp", false},
   };
-  std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/rowcaster-log-" +
-                     std::to_string(getpid()) + ".txt";
-#ifdef _WIN32
-  path = "rowcaster-log-" + std::to_string(getpid()) + ".txt";
-#endif
+  testing_support::TempFolder folder("log-regressions");
+  std::string path = folder / "SendLogs.txt";
   std::snprintf(FileLocations.LogPath, sizeof FileLocations.LogPath, "%s", path.c_str());
   int index = 0;
   for (const Case& c : cases) {

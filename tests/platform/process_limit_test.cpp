@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/process.h"
+#include "tests/support/fresh_folder.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -44,8 +45,10 @@ TEST(RunAndWaitLimit, AToolThatNeverEndsIsEndedAtTheLimit) {
 }
 
 #ifndef _WIN32
+// A file name in a fresh folder of this test program, removed (files included) at its exit.
 std::string Scratch(const char* name) {
-  return std::string("/tmp/rowcaster-limit-") + std::to_string(getpid()) + "-" + name;
+  static testing_support::FreshFolder folder("limit");
+  return (folder.path() / name).string();
 }
 
 long ReadPid(const std::string& path) {

@@ -14,6 +14,7 @@
 #endif
 
 #include "tests/support/engine_test_support.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -110,7 +111,8 @@ const Start kStarts[] = {
 TEST(RunAndWaitTest, ArgumentsArriveOneByOneAndTheExitCodeComesBack) {
   for (const Start& start : kStarts) {
     SCOPED_TRACE(start.name);
-    std::string folder = TestFolder("run-and-wait");
+    testing_support::TempFolder temp("run-and-wait");
+    std::string folder = temp.path();
     std::string out = folder + "/echo.bin";
     SetEnv("ROWCASTER_ECHO_OUT", out);
     SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "refused@example.jp");
@@ -164,7 +166,8 @@ class OutputToFile {
 // The editor comes up shown where the transfer tool is hidden, and it is waited for past the
 // tool's time limit, with its exit code.
 TEST(RunVisibleAndWaitTest, TheProgramIsShownAndWaitedForPastTheToolLimit) {
-  std::string folder = TestFolder("run-visible");
+  testing_support::TempFolder temp("run-visible");
+  std::string folder = temp.path();
   std::string record = folder + "/start.txt";
 #ifndef _WIN32
   OutputToFile output(folder + "/output.txt");

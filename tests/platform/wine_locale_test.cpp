@@ -7,6 +7,7 @@
 
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "tests/support/fresh_folder.h"
 
 namespace {
 
@@ -27,9 +28,9 @@ TEST(WineLocale, ConvertsJapaneseBetween932AndUtf16) {
 }
 
 TEST(WineLocale, JapanesePathThroughTheSeam) {
-  wchar_t tmp[MAX_PATH];
-  GetTempPathW(MAX_PATH, tmp);
-  std::string dir = platform::WideToCp932(tmp);
+  testing_support::FreshFolder folder("locale");
+  std::wstring tmp = folder.path().wstring() + L"\\";
+  std::string dir = platform::WideToCp932(tmp.c_str());
   std::string path = dir + "\x95\x5c\x83\x5c.txt";  // 表ソ.txt
   int fd = platform::OpenFileShared(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_BINARY, platform::kReadWrite);
   ASSERT_GE(fd, 0);

@@ -53,15 +53,13 @@ export ROWCASTER_WINEPREFIX="$build/install-test-prefix"
 rm -rf "$ROWCASTER_WINEPREFIX" "$ROWCASTER_WINEPREFIX.lock"
 source "$src/scripts/wine-env.sh"
 rowcaster_ensure_prefix
-started_xvfb=0
-if [ -z "${DISPLAY:-}" ]; then rowcaster_start_xvfb; started_xvfb=1; fi
+if [ -z "${DISPLAY:-}" ]; then rowcaster_start_xvfb; fi
 mail="$(mktemp -d)"
 server_pid=
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
   rm -rf "$mail"
-  "$WINESERVER" -k >/dev/null 2>&1
-  [ "$started_xvfb" = 1 ] && kill "$ROWCASTER_XVFB_PID" 2>/dev/null
+  rowcaster_wine_cleanup
   rm -rf "$ROWCASTER_WINEPREFIX" "$ROWCASTER_WINEPREFIX.lock"
 }
 trap cleanup EXIT

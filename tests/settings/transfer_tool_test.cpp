@@ -13,17 +13,9 @@
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "settings/file_locations.h"
+#include "tests/support/test_folder.h"
 
 namespace {
-
-std::string TempFolder() {
-#ifdef _WIN32
-  const char* t = std::getenv("TEMP");
-  return std::string(t ? t : "C:\\windows\\temp");
-#else
-  return "/tmp";
-#endif
-}
 
 void Touch(const std::string& path) {
   int fd = platform::OpenFileShared(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_BINARY, platform::kReadWrite);
@@ -37,7 +29,8 @@ TEST(TransferTool, MessageNamesBothTools) {
 }
 
 TEST(TransferTool, ToolBesideTheProgramComesFirst) {
-  std::string tool = TempFolder() + kPathSeparator + "rowcaster-tool-test-SMTP.exe";
+  testing_support::TempFolder folder("transfer-tool");
+  std::string tool = folder / "SMTP.exe";
   Touch(tool);
   std::strcpy(FileLocations.ToolPath, tool.c_str());
   ResolveTransferTool();
@@ -48,11 +41,12 @@ TEST(TransferTool, ToolBesideTheProgramComesFirst) {
 
 #ifdef _WIN32
 TEST(TransferTool, SystemCurlWhenToolIsMissing) {
-  std::string root = TempFolder() + "\\rowcaster-root";
+  testing_support::TempFolder folder("transfer-tool");
+  std::string root = folder / "root";
   std::string system32 = root + "\\System32";
   CreateDirectoryA(root.c_str(), nullptr);
   CreateDirectoryA(system32.c_str(), nullptr);
-  std::string missing = TempFolder() + "\\no-such-folder\\SMTP.exe";
+  std::string missing = folder / "no-such-folder\\SMTP.exe";
   std::string saved = std::getenv("SystemRoot") ? std::getenv("SystemRoot") : "";
   _putenv_s("SystemRoot", root.c_str());
 

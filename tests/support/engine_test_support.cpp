@@ -10,15 +10,6 @@
 std::string S(const char* utf8) { return platform::Utf8ToCp932(utf8, std::strlen(utf8)); }
 std::string U(const std::string& sjis) { return platform::Cp932ToUtf8(sjis); }
 
-std::string TestFolder(const char* name) {
-  namespace fs = std::filesystem;
-  fs::path root = fs::temp_directory_path() / "rowcaster-engine-tests" / name;
-  std::error_code ignored;
-  fs::remove_all(root, ignored);
-  fs::create_directories(root);
-  return root.string();
-}
-
 std::string ReadFile(const std::string& path) {
   std::string data;
   if (FILE* f = std::fopen(path.c_str(), "rb")) {

@@ -8,8 +8,6 @@ std::string S(const char* utf8);
 // The UTF-8 form of a Shift-JIS text.
 std::string U(const std::string& sjis);
 
-// A fresh empty folder for one test (removed by the next call with the same name).
-std::string TestFolder(const char* name);
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 // Sets an environment variable for this process and the programs it starts.

@@ -106,17 +106,21 @@ class FaultySmtpsServer(SmtpsServer):
         self._certificates = tempfile.mkdtemp(prefix="rowcaster-faulty-smtps-")
         context = smtps_server._make_tls_context(self._certificates)
         context.sni_callback = self._on_client_hello
-        self.port = smtps_server._free_port()
         owner = self
 
         class _Controller(Controller):
             def factory(self):
                 return _FaultySmtp(owner, self.handler, **self.SMTP_kwargs)
 
-        self._controller = _Controller(
-            smtps_server._Handler(self), hostname="127.0.0.1", port=self.port, ssl_context=context,
-            authenticator=self._authenticate, auth_required=True, auth_require_tls=False)
-        self._controller.start()
+        try:
+            self._controller, self.port = smtps_server._start_on_a_free_port(lambda port: _Controller(
+                smtps_server._Handler(self), hostname="127.0.0.1", port=port, ssl_context=context,
+                authenticator=self._authenticate, auth_required=True, auth_require_tls=False,
+                ready_timeout=smtps_server.READY_TIMEOUT))
+        except BaseException:
+            self._controller = None
+            self.stop()
+            raise
         # The controller's own check connection took the first handshake.
         self.handshakes = 0
         return self

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "tests/support/fresh_folder.h"
 
 // "セールス用のメール一括送信"
 constexpr wchar_t kMainTitle[] = L"\u30BB\u30FC\u30EB\u30B9\u7528\u306E\u30E1\u30FC\u30EB\u4E00\u62EC\u9001\u4FE1";
@@ -75,7 +76,6 @@ inline HWND FindProcessWindow(DWORD pid, const wchar_t* title) {
   return s.found;
 }
 
-// A fresh data root (the child's ProgramData) with the program's data folder inside.
 // The bytes of a file, read while others may still write it; empty when it cannot be read.
 inline std::string ReadBytes(const std::wstring& path) {
   HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -88,26 +88,22 @@ inline std::string ReadBytes(const std::wstring& path) {
   return s;
 }
 
+// A fresh folder of one test, removed with everything in it at the end: the data root (the
+// child's ProgramData) with the program's data folder inside, and beside that a copy of the
+// program and its library, so that what a test puts beside the program (a stand-in transfer
+// tool or editor) is seen by no other test and no later run.
 class DataRoot {
  public:
-  DataRoot() {
-    wchar_t tmp[MAX_PATH];
-    GetTempPathW(MAX_PATH, tmp);
-    static int serial = 0;
-    root_ = std::wstring(tmp) + L"rowcaster-gui-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(++serial);
-    CreateDirectoryW(root_.c_str(), nullptr);
+  DataRoot() : fresh_("gui"), root_(fresh_.path().wstring()) {
     CreateDirectoryW((root_ + L"\\Tallowmere").c_str(), nullptr);
     CreateDirectoryW(folder().c_str(), nullptr);
-  }
-  ~DataRoot() {
-    for (const wchar_t* name : {L"Environ.def", L"Environ.psw", L"SendMail.txt", L"SendLogs.txt"})
-      DeleteFileW((folder() + L"\\" + name).c_str());
-    RemoveDirectoryW(folder().c_str());
-    RemoveDirectoryW((root_ + L"\\Tallowmere").c_str());
-    RemoveDirectoryW(root_.c_str());
+    CreateDirectoryW(programFolder().c_str(), nullptr);
+    for (const wchar_t* name : {L"Rowcaster.exe", L"GridBridge.dll"})
+      CopyFileW((FolderOfThisProgram() + L"\\" + name).c_str(), (programFolder() + L"\\" + name).c_str(), TRUE);
   }
   const std::wstring& root() const { return root_; }
+  // Where the program the test starts lies.
+  std::wstring programFolder() const { return root_ + L"\\program"; }
   std::wstring folder() const { return root_ + L"\\Tallowmere\\Rowcaster"; }
   std::wstring file(const wchar_t* name) const { return folder() + L"\\" + name; }
 
@@ -123,6 +119,7 @@ class DataRoot {
   std::string Read(const wchar_t* name) const { return ReadBytes(file(name)); }
 
  private:
+  testing_support::FreshFolder fresh_;
   std::wstring root_;
 };
 
@@ -196,12 +193,12 @@ class Program {
       block += L'\0';
     }
     block += L'\0';
-    std::wstring exe = FolderOfThisProgram() + L"\\Rowcaster.exe";
+    std::wstring exe = data.programFolder() + L"\\Rowcaster.exe";
     std::wstring command = L"\"" + exe + L"\"";
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     started_ = CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                              &block[0], FolderOfThisProgram().c_str(), &si, &pi_) != FALSE;
+                              &block[0], data.programFolder().c_str(), &si, &pi_) != FALSE;
     if (started_) {
       // Ready once the window has opened completely: its last step puts the focus on the title.
       WaitUntil(20000, [this] {

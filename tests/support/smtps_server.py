@@ -3,7 +3,9 @@
 
 It listens on 127.0.0.1 only, with a throw-away self-signed certificate made by openssl when it
 starts. Clients must log in (AUTH PLAIN or LOGIN); each accepted message is saved into a folder
-as NNNN.eml (the bytes as received) and NNNN.json (envelope sender, recipients, login).
+as NNNN.eml (the bytes as received) and NNNN.json (envelope sender, recipients, login). Each
+file appears whole, under its final name, and a message's .eml before its .json, so a reader in
+any process that goes by the .json files never sees a message in part.
 
 Fault modes, chosen when the server is made:
   refuse   {address: reply}   RCPT TO for the address gets this reply, e.g. "550 5.1.1 No such user"
@@ -24,6 +26,7 @@ its standard input closes:
                     [--strict]
 """
 import argparse
+import errno
 import json
 import logging
 import os
@@ -40,6 +43,9 @@ import warnings
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
+# How long a server may take to start listening and answer its first connection: a machine
+# busy with other builds may need far more than aiosmtpd's default.
+READY_TIMEOUT = 30.0
 
 
 def _quiet_aiosmtpd():
@@ -55,6 +61,30 @@ def _free_port():
     with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
+
+
+def _start_on_a_free_port(make_controller, attempts=20):
+    """Starts the controller that make_controller(port) makes on a port the system has just
+    handed out. Another process may take that port before the server binds it; the start is
+    then tried again on a new one. Returns (controller, port)."""
+    for attempt in range(attempts):
+        port = _free_port()
+        controller = make_controller(port)
+        try:
+            controller.start()
+            return controller, port
+        except OSError as error:
+            if error.errno != errno.EADDRINUSE or attempt == attempts - 1:
+                raise
+
+
+def _write_whole(path, data):
+    """Writes the file at path so that readers see it whole or not at all: the bytes go to a
+    temporary name, which is then renamed over path."""
+    part = path + ".part"
+    with open(part, "wb") as f:
+        f.write(data)
+    os.replace(part, path)
 
 
 def _make_tls_context(folder):
@@ -151,27 +181,24 @@ class SmtpsServer:
         return AuthResult(success=ok, handled=False)
 
     def _save(self, envelope, login):
+        data = envelope.original_content or envelope.content
+        record = json.dumps({"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
+                             "login": login}, ensure_ascii=False).encode("utf-8")
         with self._lock:
             self._count += 1
             name = os.path.join(self.folder, "%04d" % self._count)
-        data = envelope.original_content or envelope.content
-        with open(name + ".eml", "wb") as f:
-            f.write(data)
-        with open(name + ".json", "w", encoding="utf-8") as f:
-            json.dump({"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
-                       "login": login}, f, ensure_ascii=False)
+            _write_whole(name + ".eml", data)
+            _write_whole(name + ".json", record)
 
     def start(self):
         _quiet_aiosmtpd()
         self._certificates = tempfile.mkdtemp(prefix="rowcaster-smtps-")
         context = _make_tls_context(self._certificates)
-        self.port = _free_port()
-        self._controller = _Controller(
-            _Handler(self), long_lines=self.long_lines, hostname="127.0.0.1", port=self.port, ssl_context=context,
-            authenticator=self._authenticate, auth_required=True, auth_require_tls=False,
-            ready_timeout=15.0)  # a busy machine may need more than the default second
         try:
-            self._controller.start()
+            self._controller, self.port = _start_on_a_free_port(lambda port: _Controller(
+                _Handler(self), long_lines=self.long_lines, hostname="127.0.0.1", port=port, ssl_context=context,
+                authenticator=self._authenticate, auth_required=True, auth_require_tls=False,
+                ready_timeout=READY_TIMEOUT))
         except BaseException:
             self._controller = None
             self.stop()
@@ -195,15 +222,22 @@ class SmtpsServer:
     def messages(self):
         """Every saved message, oldest first: dicts with mail_from, rcpt_tos, login, data."""
         found = []
-        for entry in sorted(os.listdir(self.folder)):
-            if entry.endswith(".json"):
-                base = os.path.join(self.folder, entry[:-5])
+        with self._lock:
+            numbers = sorted(int(entry[:-5]) for entry in os.listdir(self.folder) if entry.endswith(".json"))
+            for number in numbers:
+                base = os.path.join(self.folder, "%04d" % number)
                 with open(base + ".json", encoding="utf-8") as f:
                     record = json.load(f)
                 with open(base + ".eml", "rb") as f:
                     record["data"] = f.read()
                 found.append(record)
         return found
+
+    def clear(self):
+        """Forgets every saved message: the folder is emptied (numbering goes on)."""
+        with self._lock:
+            for entry in os.listdir(self.folder):
+                os.remove(os.path.join(self.folder, entry))
 
 
 def main():

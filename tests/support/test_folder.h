@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/fresh_folder.h"
 #include "text/sjis_text.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
@@ -44,28 +45,16 @@ inline void SetEnv(const char* name, const char* value) {
 #endif
 }
 
+// A fresh folder of one test (tests/support/fresh_folder.h) under its Shift-JIS name,
+// removed with its contents when the object ends.
 class TempFolder {
  public:
-  TempFolder() {
+  explicit TempFolder(const std::string& what = "test") : folder_(what) {
 #ifdef _WIN32
-    wchar_t base[MAX_PATH + 1];
-    GetTempPathW(MAX_PATH + 1, base);
-    std::string root = platform::WideToCp932(base);
-    if (!root.empty() && root.back() == '\\') root.pop_back();
-    unsigned long id = GetCurrentProcessId();
+    path_ = platform::WideToCp932(folder_.path().wstring().c_str());
 #else
-    const char* tmp = std::getenv("TMPDIR");
-    std::string root = tmp && *tmp ? tmp : "/tmp";
-    unsigned long id = static_cast<unsigned long>(getpid());
+    path_ = platform::Utf8ToCp932(folder_.path().string());
 #endif
-    static int counter = 0;
-    path_ = root + Sep() + "rowcaster-settings-" + std::to_string(id) + "-" + std::to_string(++counter);
-    std::filesystem::remove_all(Native(path_));
-    std::filesystem::create_directories(Native(path_));
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(Native(path_), ignored);
   }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
@@ -74,6 +63,7 @@ class TempFolder {
   std::string operator/(const std::string& name) const { return path_ + Sep() + name; }
 
  private:
+  FreshFolder folder_;
   std::string path_;
 };
 

@@ -14,12 +14,14 @@ namespace {
 
 const COLORREF kWhite = RGB(255, 255, 255);
 
+// Works through this thread's messages for `ms` milliseconds, and once more at the end: a
+// thread held up by a busy machine still sees every timer that fell due in that time.
 void PumpFor(DWORD ms) {
   DWORD end = GetTickCount() + ms;
-  while (static_cast<LONG>(end - GetTickCount()) > 0) {
-    PumpWaitingMessages();
+  do {
     Sleep(10);
-  }
+    PumpWaitingMessages();
+  } while (static_cast<LONG>(end - GetTickCount()) > 0);
 }
 
 RECT ClientRectIn(HWND child, HWND parent) {
