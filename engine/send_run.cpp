@@ -19,6 +19,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "settings/file_locations.h"
+#include "settings/options.h"
 #include "settings/send_settings.h"
 
 SendRunReportRecord SendRunReport;
@@ -188,6 +189,13 @@ void Release(char*& buffer) {
 
 // ---- Set-up ----
 
+// Reads "Options.def" afresh for this run. One that exists but cannot be read ends the run:
+// its opt-out list or certificate setting must never be dropped silently.
+int LoadRunOptions(RunWindow* window) {
+  if (LoadOptions(FileLocations.OptionsPath) != 0) return EndWith(window, kStatusOptionsNotRead, kRunNoOptions);
+  return kRunGoesOn;
+}
+
 // Opens the workbook and the sheet and learns the placeholders from row 1.
 int OpenRecipients() {
   if (OpenExcel(SendSettings.ListFile, 0) != 0) return kRunNoWorkbook;
@@ -229,7 +237,8 @@ int SetUpRun(RunContext& run) {
   // a file that is no shorter, which reading only the appended bytes cannot notice. Within a
   // run it only grows.
   if (run.realRun) ResetSendLogCache();
-  int end = OpenRecipients();
+  int end = LoadRunOptions(run.window);
+  if (end == kRunGoesOn) end = OpenRecipients();
   if (end == kRunGoesOn) end = LoadRunBody(run.window);
   if (end == kRunGoesOn) end = PrepareRows(run);
   return end;

@@ -18,7 +18,8 @@ enum SendRunEnd {
   kRunNoSheet,          // OpenSheet failed
   kRunNoResources,      // a working buffer could not be had
   kRunNoBody,           // the body file could not be opened
-  kRunMessageFileFailed // the message file could not be written
+  kRunMessageFileFailed, // the message file could not be written
+  kRunNoOptions          // "Options.def" exists but could not be read
 };
 
 // The outcome of the latest run, for front ends that report it (written by the run).

@@ -100,6 +100,7 @@ class SendRunTest : public ::testing::Test {
     std::snprintf(FileLocations.ToolPath, 260, "%s", EchoToolPath().c_str());
     std::snprintf(FileLocations.MessagePath, 260, "%s/SendMail.txt", folder_.c_str());
     std::snprintf(FileLocations.LogPath, 260, "%s/SendLogs.txt", folder_.c_str());
+    std::snprintf(FileLocations.OptionsPath, 260, "%s/Options.def", folder_.c_str());
     echo_ = folder_ + "/echo.bin";
     SetEnv("ROWCASTER_ECHO_OUT", echo_);
     SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "");
@@ -272,6 +273,9 @@ TEST_F(SendRunTest, SetUpFailuresEndTheRun) {
        {"メール送信を開始しました。", "メール本文ファイルをオープンできません。メール送信はしません。"}, kRunNoBody},
       {"no header", [](SendRunTest*) { GridDoubleSetCell("A1", ""); },
        {"メール送信を開始しました。", "指定した行にはデータはありません。メール送信を終了します。"}, kRunStartRowEmpty},
+      // Its opt-out list or certificate setting must not be dropped without a word.
+      {"options unreadable", [](SendRunTest* t) { std::snprintf(FileLocations.OptionsPath, 260, "%s", t->folder_.c_str()); },
+       {"メール送信を開始しました。", "拡張設定ファイル(Options.def)を読み込めません。メール送信はしません。"}, kRunNoOptions},
       {"message file",
        [](SendRunTest* t) { std::snprintf(FileLocations.MessagePath, 260, "%s/missing/SendMail.txt", t->folder_.c_str()); },
        {"メール送信を開始しました。", "メール本文ファイルを書き込みできません。メール送信を中止します。"},
