@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/codepage.h"
+
 namespace {
 
 // ---- characters -------------------------------------------------------------------------
@@ -25,24 +27,6 @@ uint32_t NextCodePoint(const std::string& text, size_t* at) {
   for (size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(text[*at + k]) & 0x3F);
   *at += n;
   return c;
-}
-
-void AppendUtf8(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 // HTML's white space: space, tab, line feed, form feed, carriage return.
@@ -129,7 +113,7 @@ class TextWriter {
       out_ += ' ';
     pendingSpace_ = false;
     afterMarker_ = false;
-    AppendUtf8(out_, c == 0xA0 ? ' ' : c);
+    platform::AppendUtf8(out_, c == 0xA0 ? ' ' : c);
     lastChar_ = c;
   }
   void Preformatted(uint32_t c) {

@@ -25,6 +25,9 @@ inline std::string Utf8ToCp932(const std::string& text) { return Utf8ToCp932(tex
 // UTF-16 (code units) to Shift-JIS, "?" for what 932 lacks; used by readers of UTF-16 data.
 std::string Utf16ToCp932(const char16_t* text, size_t len);
 
+// Appends the UTF-8 form of one code point (at most U+10FFFF) to `out`.
+void AppendUtf8(std::string& out, char32_t c);
+
 // UTF-16 (code units) to UTF-8; a lone surrogate becomes U+FFFD. Stops at a zero unit.
 std::string Utf16ToUtf8(const char16_t* text, size_t len);
 
