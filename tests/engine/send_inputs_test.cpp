@@ -19,8 +19,8 @@ void Collect(const char* message, void* context) {
 }
 
 template <size_t N>
-void Set(char (&field)[N], const std::string& value) {
-  std::snprintf(field, N, "%s", value.c_str());
+void Set(char (&field)[N], const std::string& value) {  // cut to the field, as a typed value is
+  field[value.copy(field, N - 1)] = '\0';
 }
 
 TEST(SendInputChecks, InOrderWithTheirMessagesAndFilledValues) {
