@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "gridbridge/byte_order.h"
 #include "gridbridge/compound_file.h"
 #include "platform/codepage.h"
 
@@ -34,17 +35,6 @@ enum RecordType : uint16_t {
 const uint16_t kBiff8 = 0x0600;
 const uint16_t kGlobalsSubstream = 0x0005;
 
-uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-double GetDouble(const unsigned char* p) {
-  uint64_t bits = static_cast<uint64_t>(Get32(p)) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
-  double v;
-  std::memcpy(&v, &bits, sizeof v);
-  return v;
-}
 
 // An RK value: a 30-bit integer or the top 30 bits of a double, optionally divided by 100.
 double RkValue(uint32_t rk) {
@@ -83,8 +73,8 @@ struct Record {
 // Reads the record header at `pos`; false when the header or the data runs past the end.
 bool RecordAt(const std::vector<unsigned char>& s, size_t pos, Record* r) {
   if (pos > s.size() || s.size() - pos < 4) return false;
-  r->type = Get16(&s[pos]);
-  r->size = Get16(&s[pos + 2]);
+  r->type = ReadLe16(&s[pos]);
+  r->size = ReadLe16(&s[pos + 2]);
   r->data = pos + 4;
   return s.size() - r->data >= r->size;
 }
@@ -127,7 +117,7 @@ class ContinuedData {
       pos = r.data + r.size;
     }
     // A CONTINUE header that is cut off is damage, not the end of the sequence.
-    if (pos < s.size() && s.size() - pos >= 4 && Get16(&s[pos]) == kContinue && !RecordAt(s, pos, &r)) return false;
+    if (pos < s.size() && s.size() - pos >= 4 && ReadLe16(&s[pos]) == kContinue && !RecordAt(s, pos, &r)) return false;
     *next = pos;
     after_.assign(segments_.size(), 0);
     for (size_t i = segments_.size() - 1; i > 0; --i)
@@ -187,7 +177,7 @@ class ContinuedData {
         size_t n = avail / 2;
         if (n == 0) return false;  // half a character before the seam
         if (n > want) n = want;
-        for (size_t i = 0; i < n; ++i) out += static_cast<char16_t>(Get16(p + 2 * i));
+        for (size_t i = 0; i < n; ++i) out += static_cast<char16_t>(ReadLe16(p + 2 * i));
         at_ += 2 * n;
       } else {
         size_t n = avail < want ? avail : want;
@@ -222,13 +212,13 @@ bool ReadRecordString(const unsigned char* p, const unsigned char* end, bool cou
   out.clear();
   size_t head = countIs16 ? 3 : 2;
   if (static_cast<size_t>(end - p) < head) return false;
-  size_t count = countIs16 ? Get16(p) : p[0];
+  size_t count = countIs16 ? ReadLe16(p) : p[0];
   bool wide = (p[head - 1] & 1) != 0;
   p += head;
   size_t bytes = count * (wide ? 2 : 1);
   if (static_cast<size_t>(end - p) < bytes) return false;
   out.reserve(count);
-  for (size_t i = 0; i < count; ++i) out += static_cast<char16_t>(wide ? Get16(p + 2 * i) : p[i]);
+  for (size_t i = 0; i < count; ++i) out += static_cast<char16_t>(wide ? ReadLe16(p + 2 * i) : p[i]);
   return true;
 }
 
@@ -236,18 +226,18 @@ bool ReadRecordString(const unsigned char* p, const unsigned char* end, bool cou
 bool ReadSharedString(ContinuedData& d, std::u16string& out) {
   unsigned char head[3];
   if (!d.Bytes(head, 3)) return false;
-  size_t count = Get16(head);
+  size_t count = ReadLe16(head);
   unsigned char flags = head[2];
   size_t runs = 0;
   size_t extended = 0;
   unsigned char b[4];
   if (flags & 0x08) {
     if (!d.Bytes(b, 2)) return false;
-    runs = Get16(b);
+    runs = ReadLe16(b);
   }
   if (flags & 0x04) {
     if (!d.Bytes(b, 4)) return false;
-    extended = Get32(b);
+    extended = ReadLe32(b);
   }
   if (!d.Chars(count, (flags & 1) != 0, out)) return false;
   if (runs * 4 + extended > d.Left()) return false;
@@ -260,18 +250,14 @@ int ExtractWorkbookStream(const unsigned char* data, size_t size, std::vector<un
   stream.clear();
   CompoundFile cf;
   int r = cf.Open(data, size);
-  if (r == kCompoundNotCompoundFile) return kBiffNotWorkbook;
-  if (r != kCompoundOk) return kBiffDamaged;
-  r = cf.ReadStream("Workbook", stream);
-  if (r == kCompoundNoSuchStream) return kBiffNotWorkbook;
-  if (r != kCompoundOk) return kBiffDamaged;
-  return kBiffOk;
+  if (r == kReadOk) r = cf.ReadStream("Workbook", stream);
+  return r == kReadNoSuchStream ? kReadNotThisFormat : r;
 }
 
 int Biff8Workbook::Load(const unsigned char* data, size_t size) {
   std::vector<unsigned char> stream;
   int r = ExtractWorkbookStream(data, size, stream);
-  if (r != kBiffOk) {
+  if (r != kReadOk) {
     Reset();
     return r;
   }
@@ -282,7 +268,7 @@ int Biff8Workbook::LoadStream(std::vector<unsigned char> stream) {
   Reset();
   stream_ = std::move(stream);
   int r = ReadGlobals();
-  if (r != kBiffOk) Reset();
+  if (r != kReadOk) Reset();
   return r;
 }
 
@@ -299,8 +285,8 @@ void Biff8Workbook::Reset() {
 int Biff8Workbook::ReadGlobals() {
   const std::vector<unsigned char>& s = stream_;
   Record r;
-  if (!RecordAt(s, 0, &r) || r.type != kBof || r.size < 4) return kBiffNotWorkbook;
-  if (Get16(&s[r.data]) != kBiff8 || Get16(&s[r.data + 2]) != kGlobalsSubstream) return kBiffNotWorkbook;
+  if (!RecordAt(s, 0, &r) || r.type != kBof || r.size < 4) return kReadNotThisFormat;
+  if (ReadLe16(&s[r.data]) != kBiff8 || ReadLe16(&s[r.data + 2]) != kGlobalsSubstream) return kReadNotThisFormat;
 
   std::unordered_map<uint16_t, std::string> codes;
   std::vector<uint16_t> xfIds;
@@ -308,7 +294,7 @@ int Biff8Workbook::ReadGlobals() {
   size_t pos = r.data + r.size;
   bool ended = false;
   while (!ended) {
-    if (!RecordAt(s, pos, &r)) return kBiffDamaged;
+    if (!RecordAt(s, pos, &r)) return kReadDamaged;
     const unsigned char* p = s.data() + r.data;
     const unsigned char* end = p + r.size;
     size_t next = r.data + r.size;
@@ -317,44 +303,44 @@ int Biff8Workbook::ReadGlobals() {
         ended = true;
         break;
       case kFilePass:
-        return kBiffEncrypted;
+        return kReadEncrypted;
       case kDateMode:
-        if (r.size < 2) return kBiffDamaged;
-        date1904_ = Get16(p) == 1;
+        if (r.size < 2) return kReadDamaged;
+        date1904_ = ReadLe16(p) == 1;
         break;
       case kBoundSheet: {
-        if (r.size < 6) return kBiffDamaged;
+        if (r.size < 6) return kReadDamaged;
         Biff8Sheet sheet;
-        sheet.offset = Get32(p);
+        sheet.offset = ReadLe32(p);
         sheet.type = p[5];
-        if (!ReadRecordString(p + 6, end, false, units)) return kBiffDamaged;
+        if (!ReadRecordString(p + 6, end, false, units)) return kReadDamaged;
         sheet.name = ToCp932(units);
         if (sheet.type == 0 || sheet.type == 1) sheets_.push_back(std::move(sheet));
         break;
       }
       case kFormat:
-        if (r.size < 2) return kBiffDamaged;
-        if (!ReadRecordString(p + 2, end, true, units)) return kBiffDamaged;
-        codes[Get16(p)] = platform::Utf16ToUtf8(units.data(), units.size());
+        if (r.size < 2) return kReadDamaged;
+        if (!ReadRecordString(p + 2, end, true, units)) return kReadDamaged;
+        codes[ReadLe16(p)] = platform::Utf16ToUtf8(units.data(), units.size());
         break;
       case kXf:
-        if (r.size < 4) return kBiffDamaged;
-        xfIds.push_back(Get16(p + 2));
+        if (r.size < 4) return kReadDamaged;
+        xfIds.push_back(ReadLe16(p + 2));
         break;
       case kSst: {
         ContinuedData d;
-        if (!d.Start(s, pos, &next)) return kBiffDamaged;
+        if (!d.Start(s, pos, &next)) return kReadDamaged;
         unsigned char head[8];
-        if (!d.Bytes(head, 8)) return kBiffDamaged;
-        size_t unique = Get32(head + 4);
+        if (!d.Bytes(head, 8)) return kReadDamaged;
+        size_t unique = ReadLe32(head + 4);
         // Each string takes at least three bytes: never trust the count beyond that.
-        if (unique > d.Left() / 3) return kBiffDamaged;
+        if (unique > d.Left() / 3) return kReadDamaged;
         sstEnds_.reserve(unique);
         sstPool_.reserve(d.Left());
         for (size_t i = 0; i < unique; ++i) {
-          if (!ReadSharedString(d, units)) return kBiffDamaged;
+          if (!ReadSharedString(d, units)) return kReadDamaged;
           AppendCp932(units, sstPool_);
-          if (sstPool_.size() > 0xFFFFFFFFu) return kBiffDamaged;
+          if (sstPool_.size() > 0xFFFFFFFFu) return kReadDamaged;
           sstEnds_.push_back(static_cast<uint32_t>(sstPool_.size()));
         }
         sstPool_.shrink_to_fit();
@@ -381,7 +367,7 @@ int Biff8Workbook::ReadGlobals() {
     }
     xfFormat_.push_back(it->second);
   }
-  return kBiffOk;
+  return kReadOk;
 }
 
 const Biff8NumberFormat& Biff8Workbook::FormatOfXf(uint16_t xf) const {
@@ -396,12 +382,12 @@ int Biff8Workbook::FindSheet(const char* name) const {
 }
 
 int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
-  if (index >= sheets_.size()) return kBiffNoSuchSheet;
+  if (index >= sheets_.size()) return kReadNoSuchSheet;
   const std::vector<unsigned char>& s = stream_;
   Record r;
   size_t pos = sheets_[index].offset;
-  if (!RecordAt(s, pos, &r) || r.type != kBof || r.size < 4) return kBiffDamaged;
-  if (Get16(&s[r.data + 2]) == kGlobalsSubstream) return kBiffDamaged;
+  if (!RecordAt(s, pos, &r) || r.type != kBof || r.size < 4) return kReadDamaged;
+  if (ReadLe16(&s[r.data + 2]) == kGlobalsSubstream) return kReadDamaged;
 
   // Charts embedded in a worksheet are substreams of their own, BOF to EOF, inside it:
   // only the records at depth 1 belong to the sheet.
@@ -411,7 +397,7 @@ int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
   std::u16string units;
   std::string text;
   while (true) {
-    if (!RecordAt(s, pos, &r)) return kBiffDamaged;
+    if (!RecordAt(s, pos, &r)) return kReadDamaged;
     const unsigned char* p = s.data() + r.data;
     const unsigned char* end = p + r.size;
     size_t next = r.data + r.size;
@@ -422,54 +408,54 @@ int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
     } else if (depth == 1) {
       switch (r.type) {
         case kLabelSst: {
-          if (r.size < 10) return kBiffDamaged;
-          uint32_t isst = Get32(p + 6);
-          if (isst >= sstEnds_.size()) return kBiffDamaged;
+          if (r.size < 10) return kReadDamaged;
+          uint32_t isst = ReadLe32(p + 6);
+          if (isst >= sstEnds_.size()) return kReadDamaged;
           uint32_t begin = isst ? sstEnds_[isst - 1] : 0;
-          sink.Text(Get16(p), Get16(p + 2), sstPool_.data() + begin, sstEnds_[isst] - begin);
+          sink.Text(ReadLe16(p), ReadLe16(p + 2), sstPool_.data() + begin, sstEnds_[isst] - begin);
           break;
         }
         case kLabel:
         case kRString:
-          if (r.size < 6 || !ReadRecordString(p + 6, end, true, units)) return kBiffDamaged;
+          if (r.size < 6 || !ReadRecordString(p + 6, end, true, units)) return kReadDamaged;
           text = ToCp932(units);
-          sink.Text(Get16(p), Get16(p + 2), text.data(), text.size());
+          sink.Text(ReadLe16(p), ReadLe16(p + 2), text.data(), text.size());
           break;
         case kNumber:
-          if (r.size < 14) return kBiffDamaged;
-          sink.Number(Get16(p), Get16(p + 2), GetDouble(p + 6), FormatOfXf(Get16(p + 4)));
+          if (r.size < 14) return kReadDamaged;
+          sink.Number(ReadLe16(p), ReadLe16(p + 2), ReadLeDouble(p + 6), FormatOfXf(ReadLe16(p + 4)));
           break;
         case kRk:
-          if (r.size < 10) return kBiffDamaged;
-          sink.Number(Get16(p), Get16(p + 2), RkValue(Get32(p + 6)), FormatOfXf(Get16(p + 4)));
+          if (r.size < 10) return kReadDamaged;
+          sink.Number(ReadLe16(p), ReadLe16(p + 2), RkValue(ReadLe32(p + 6)), FormatOfXf(ReadLe16(p + 4)));
           break;
         case kMulRk: {
           // Row, first column, then six bytes (XF, RK) per cell, then the last column.
-          if (r.size < 12 || (r.size - 6) % 6 != 0) return kBiffDamaged;
-          uint32_t row = Get16(p);
-          uint32_t column = Get16(p + 2);
+          if (r.size < 12 || (r.size - 6) % 6 != 0) return kReadDamaged;
+          uint32_t row = ReadLe16(p);
+          uint32_t column = ReadLe16(p + 2);
           size_t cells = (r.size - 6) / 6;
           for (size_t i = 0; i < cells; ++i) {
             const unsigned char* c = p + 4 + 6 * i;
-            sink.Number(row, column + static_cast<uint32_t>(i), RkValue(Get32(c + 2)), FormatOfXf(Get16(c)));
+            sink.Number(row, column + static_cast<uint32_t>(i), RkValue(ReadLe32(c + 2)), FormatOfXf(ReadLe16(c)));
           }
           break;
         }
         case kBoolErr:
-          if (r.size < 8) return kBiffDamaged;
+          if (r.size < 8) return kReadDamaged;
           if (p[7] == 0) {
-            sink.Boolean(Get16(p), Get16(p + 2), p[6] != 0);
+            sink.Boolean(ReadLe16(p), ReadLe16(p + 2), p[6] != 0);
           } else if (const char* e = ErrorText(p[6])) {
-            sink.Error(Get16(p), Get16(p + 2), e);
+            sink.Error(ReadLe16(p), ReadLe16(p + 2), e);
           }
           break;
         case kFormula: {
-          if (r.size < 20) return kBiffDamaged;
-          uint32_t row = Get16(p), column = Get16(p + 2);
+          if (r.size < 20) return kReadDamaged;
+          uint32_t row = ReadLe16(p), column = ReadLe16(p + 2);
           const unsigned char* v = p + 6;
           stringPending = false;
           if (v[6] != 0xFF || v[7] != 0xFF) {
-            sink.Number(row, column, GetDouble(v), FormatOfXf(Get16(p + 4)));
+            sink.Number(row, column, ReadLeDouble(v), FormatOfXf(ReadLe16(p + 4)));
           } else if (v[0] == 0) {
             stringPending = true;
             pendingRow = row;
@@ -484,9 +470,9 @@ int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
         }
         case kString: {
           ContinuedData d;
-          if (!d.Start(s, pos, &next)) return kBiffDamaged;
+          if (!d.Start(s, pos, &next)) return kReadDamaged;
           unsigned char head[3];
-          if (!d.Bytes(head, 3) || !d.Chars(Get16(head), (head[2] & 1) != 0, units)) return kBiffDamaged;
+          if (!d.Bytes(head, 3) || !d.Chars(ReadLe16(head), (head[2] & 1) != 0, units)) return kReadDamaged;
           if (stringPending) {
             text = ToCp932(units);
             sink.Text(pendingRow, pendingColumn, text.data(), text.size());
@@ -500,7 +486,7 @@ int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
     }
     pos = next;
   }
-  return kBiffOk;
+  return kReadOk;
 }
 
 }  // namespace gridbridge

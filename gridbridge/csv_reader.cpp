@@ -8,7 +8,7 @@
 
 namespace gridbridge {
 
-bool IsValidUtf8(const char* text, size_t len) {
+bool IsStrictUtf8(const char* text, size_t len) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   size_t i = 0;
   while (i < len) {
@@ -51,7 +51,7 @@ TextEncoding DetectTextEncoding(const std::string& bytes, size_t* bomLength) {
   }
   // Shift-JIS text of any length is almost never well-formed UTF-8, and pure ASCII reads the same
   // either way.
-  return IsValidUtf8(bytes.data(), bytes.size()) ? TextEncoding::kUtf8 : TextEncoding::kShiftJis;
+  return IsStrictUtf8(bytes.data(), bytes.size()) ? TextEncoding::kUtf8 : TextEncoding::kShiftJis;
 }
 
 namespace {

@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 
 #include "gridbridge/cell_address.h"
@@ -70,7 +69,7 @@ extern "C" int OpenExcel(const char* path, int option) {
     if (!gridbridge::ReadWholeFile(path, &bytes)) return -1;
     State().reader = gridbridge::OpenWorkbookFromMemory(std::move(bytes));
     return State().reader ? 0 : -1;
-  } catch (const std::bad_alloc&) {
+  } catch (...) {  // nothing may escape through the C interface
     State().reader.reset();
     return -1;
   }
@@ -82,7 +81,7 @@ extern "C" int OpenSheet(const char* sheetName) {
   if (!s.reader || !sheetName) return -1;
   try {
     return s.reader->LoadSheet(sheetName, &s.table) ? 0 : -1;
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     s.table.Clear();
     return -1;
   }

@@ -1,5 +1,6 @@
 /* GridBridge: spreadsheet access library. Every text that crosses this interface is
-   Shift-JIS (code page 932) ended by a zero byte; every result is a 32-bit integer. */
+   Shift-JIS (code page 932) ended by a zero byte; every result is a 32-bit integer. No C++
+   exception crosses it: each entry point catches every exception and reports a failure. */
 #ifndef GRIDBRIDGE_H
 #define GRIDBRIDGE_H
 

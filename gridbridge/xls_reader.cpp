@@ -66,10 +66,10 @@ class XlsReader : public WorkbookReader {
  public:
   bool Init(std::string bytes) {
     std::vector<unsigned char> stream;
-    if (ExtractWorkbookStream(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), stream) != kBiffOk)
+    if (ExtractWorkbookStream(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), stream) != kReadOk)
       return false;
     std::string().swap(bytes);  // the stream is all that is needed from here on
-    if (workbook_.LoadStream(std::move(stream)) != kBiffOk) return false;
+    if (workbook_.LoadStream(std::move(stream)) != kReadOk) return false;
     for (const Biff8Sheet& s : workbook_.Sheets()) names_.push_back(s.name);
     return true;
   }
@@ -81,7 +81,7 @@ class XlsReader : public WorkbookReader {
     int index = workbook_.FindSheet(sheetName);
     if (index < 0) return false;
     TableSink sink(table, workbook_.Date1904());
-    if (workbook_.ReadSheet(static_cast<size_t>(index), sink) != kBiffOk || !sink.ok()) {
+    if (workbook_.ReadSheet(static_cast<size_t>(index), sink) != kReadOk || !sink.ok()) {
       table->Clear();
       return false;
     }

@@ -78,7 +78,7 @@ TEST(Biff8Reader, ReadsEveryCellOfConvertedWorkbooks) {
     SCOPED_TRACE(book.first);
     std::vector<unsigned char> file = ReadFile(FixturePath(book.first + ".xls"));
     Biff8Workbook wb;
-    ASSERT_EQ(kBiffOk, wb.Load(file.data(), file.size()));
+    ASSERT_EQ(kReadOk, wb.Load(file.data(), file.size()));
     EXPECT_EQ(book.first == "dates1904", wb.Date1904());
     ASSERT_EQ(book.second.size(), wb.Sheets().size());
     for (size_t i = 0; i < book.second.size(); ++i) {
@@ -87,7 +87,7 @@ TEST(Biff8Reader, ReadsEveryCellOfConvertedWorkbooks) {
       EXPECT_EQ(Sjis(sheet), wb.Sheets()[i].name);
       ASSERT_EQ(static_cast<int>(i), wb.FindSheet(Sjis(sheet).c_str()));
       RecordingSink sink;
-      ASSERT_EQ(kBiffOk, wb.ReadSheet(i, sink));
+      ASSERT_EQ(kReadOk, wb.ReadSheet(i, sink));
       EXPECT_EQ(0, sink.duplicates);
       size_t expected = 0;
       for (const ManifestCell& c : manifest) {
@@ -141,9 +141,9 @@ TEST(Biff8Reader, ReadsEveryCellOfConvertedWorkbooks) {
 TEST(Biff8Reader, ConvertedWorkbookUsesEveryRecordKind) {
   std::vector<unsigned char> file = ReadFile(FixturePath("values.xls"));
   CompoundFile cf;
-  ASSERT_EQ(kCompoundOk, cf.Open(file.data(), file.size()));
+  ASSERT_EQ(kReadOk, cf.Open(file.data(), file.size()));
   std::vector<unsigned char> s;
-  ASSERT_EQ(kCompoundOk, cf.ReadStream("Workbook", s));
+  ASSERT_EQ(kReadOk, cf.ReadStream("Workbook", s));
   std::map<uint32_t, int> count;
   int continuesAfterSst = 0;
   uint32_t previous = 0;
@@ -273,9 +273,9 @@ TEST(Biff8Reader, SharedStringsAcrossContinueRecords) {
     SCOPED_TRACE(c.what);
     uint32_t n = static_cast<uint32_t>(c.strings.size());
     Biff8Workbook wb;
-    ASSERT_EQ(kBiffOk, wb.LoadStream(Stream(Sst(n, c.segments), LabelSsts(n))));
+    ASSERT_EQ(kReadOk, wb.LoadStream(Stream(Sst(n, c.segments), LabelSsts(n))));
     RecordingSink sink;
-    ASSERT_EQ(kBiffOk, wb.ReadSheet(0, sink));
+    ASSERT_EQ(kReadOk, wb.ReadSheet(0, sink));
     ASSERT_EQ(n, sink.cells.size());
     for (uint32_t i = 0; i < n; ++i) {
       ASSERT_NE(nullptr, sink.At(i, 0));
@@ -325,13 +325,13 @@ TEST(Biff8Reader, ValueRecords) {
       {0x0203, Cell(7, 25, 0) + Double(26)},
   };
   Biff8Workbook wb;
-  ASSERT_EQ(kBiffOk, wb.LoadStream(Stream(globals, sheet)));
+  ASSERT_EQ(kReadOk, wb.LoadStream(Stream(globals, sheet)));
   EXPECT_TRUE(wb.Date1904());
   ASSERT_EQ(1u, wb.Sheets().size()) << "the chart sheet is no sheet of cells";
   EXPECT_EQ("S1", wb.Sheets()[0].name);
   EXPECT_EQ(-1, wb.FindSheet("Chart"));
   RecordingSink sink;
-  ASSERT_EQ(kBiffOk, wb.ReadSheet(0, sink));
+  ASSERT_EQ(kReadOk, wb.ReadSheet(0, sink));
 
   struct Want {
     uint32_t row, column;
@@ -379,22 +379,22 @@ TEST(Biff8Reader, DamagedStreamsFail) {
     size_t cutAtEnd;  // bytes removed from the end of the stream
   };
   const Case cases[] = {
-      {"sheet without its EOF", kBiffDamaged, {}, {{0x0203, Cell(0, 0, 0) + Double(1)}}, 4},
-      {"record running past the stream", kBiffDamaged, {}, {{0x0203, Cell(0, 0, 0) + Double(1)}}, 6},
-      {"shared string count beyond its data", kBiffDamaged, Sst(1000, {Head(2, 0) + Narrow("ab")}), {}, 0},
-      {"string longer than its record", kBiffDamaged, Sst(1, {Head(50, 0) + Narrow("ab")}), {}, 0},
-      {"half a wide character before the seam", kBiffDamaged, Sst(1, {Head(2, 1) + Wide(u"日") + Bytes{0x2C}, Bytes{1, 0x67} + Wide(u"本")}), {}, 0},
-      {"phonetic data longer than what is left", kBiffDamaged, Sst(1, {Head(1, 0x04) + U32(0x7FFFFFFF) + Narrow("a")}), {}, 0},
-      {"shared string index beyond the table", kBiffDamaged, sst, {{0x00FD, Cell(0, 0, 0) + U32(2)}}, 0},
-      {"short LABELSST", kBiffDamaged, sst, {{0x00FD, Cell(0, 0, 0) + U16(0)}}, 0},
-      {"short NUMBER", kBiffDamaged, {}, {{0x0203, Cell(0, 0, 0) + U32(0)}}, 0},
-      {"MULRK with part of a cell", kBiffDamaged, {}, {{0x00BD, U16(0) + U16(0) + U16(0) + U32(RkInt(1)) + U16(0) + U16(1)}}, 0},
-      {"LABEL longer than its record", kBiffDamaged, {}, {{0x0204, Cell(0, 0, 0) + U16(9) + Bytes{1} + Wide(u"短")}}, 0},
-      {"FORMULA too short", kBiffDamaged, {}, {{0x0006, Cell(0, 0, 0) + Double(1)}}, 0},
-      {"STRING longer than its records", kBiffDamaged, {}, {{0x0207, U16(9) + Bytes{0} + Narrow("abc")}, {0x003C, Bytes{0} + Narrow("d")}}, 0},
-      {"password-protected", kBiffEncrypted, {{0x002F, U16(1) + Bytes(52, 0)}}, {}, 0},
-      {"BOUNDSHEET too short", kBiffDamaged, {{0x0085, U32(0)}}, {}, 0},
-      {"XF too short", kBiffDamaged, {{0x00E0, U16(0)}}, {}, 0},
+      {"sheet without its EOF", kReadDamaged, {}, {{0x0203, Cell(0, 0, 0) + Double(1)}}, 4},
+      {"record running past the stream", kReadDamaged, {}, {{0x0203, Cell(0, 0, 0) + Double(1)}}, 6},
+      {"shared string count beyond its data", kReadDamaged, Sst(1000, {Head(2, 0) + Narrow("ab")}), {}, 0},
+      {"string longer than its record", kReadDamaged, Sst(1, {Head(50, 0) + Narrow("ab")}), {}, 0},
+      {"half a wide character before the seam", kReadDamaged, Sst(1, {Head(2, 1) + Wide(u"日") + Bytes{0x2C}, Bytes{1, 0x67} + Wide(u"本")}), {}, 0},
+      {"phonetic data longer than what is left", kReadDamaged, Sst(1, {Head(1, 0x04) + U32(0x7FFFFFFF) + Narrow("a")}), {}, 0},
+      {"shared string index beyond the table", kReadDamaged, sst, {{0x00FD, Cell(0, 0, 0) + U32(2)}}, 0},
+      {"short LABELSST", kReadDamaged, sst, {{0x00FD, Cell(0, 0, 0) + U16(0)}}, 0},
+      {"short NUMBER", kReadDamaged, {}, {{0x0203, Cell(0, 0, 0) + U32(0)}}, 0},
+      {"MULRK with part of a cell", kReadDamaged, {}, {{0x00BD, U16(0) + U16(0) + U16(0) + U32(RkInt(1)) + U16(0) + U16(1)}}, 0},
+      {"LABEL longer than its record", kReadDamaged, {}, {{0x0204, Cell(0, 0, 0) + U16(9) + Bytes{1} + Wide(u"短")}}, 0},
+      {"FORMULA too short", kReadDamaged, {}, {{0x0006, Cell(0, 0, 0) + Double(1)}}, 0},
+      {"STRING longer than its records", kReadDamaged, {}, {{0x0207, U16(9) + Bytes{0} + Narrow("abc")}, {0x003C, Bytes{0} + Narrow("d")}}, 0},
+      {"password-protected", kReadEncrypted, {{0x002F, U16(1) + Bytes(52, 0)}}, {}, 0},
+      {"BOUNDSHEET too short", kReadDamaged, {{0x0085, U32(0)}}, {}, 0},
+      {"XF too short", kReadDamaged, {{0x00E0, U16(0)}}, {}, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -403,7 +403,7 @@ TEST(Biff8Reader, DamagedStreamsFail) {
     Biff8Workbook wb;
     int r = wb.LoadStream(s);
     RecordingSink sink;
-    if (r == kBiffOk) r = wb.ReadSheet(0, sink);
+    if (r == kReadOk) r = wb.ReadSheet(0, sink);
     EXPECT_EQ(c.expected, r);
   }
 
@@ -412,26 +412,26 @@ TEST(Biff8Reader, DamagedStreamsFail) {
   Append(biff5, {0x0809, Bof(0x0005, 0x0500)});
   Append(biff5, {0x000A, {}});
   Biff8Workbook wb;
-  EXPECT_EQ(kBiffNotWorkbook, wb.LoadStream(biff5));
-  EXPECT_EQ(kBiffNotWorkbook, wb.LoadStream(Bytes{}));
-  EXPECT_EQ(kBiffNotWorkbook, wb.LoadStream(Bytes{0x09, 0x08, 0x02}));
+  EXPECT_EQ(kReadNotThisFormat, wb.LoadStream(biff5));
+  EXPECT_EQ(kReadNotThisFormat, wb.LoadStream(Bytes{}));
+  EXPECT_EQ(kReadNotThisFormat, wb.LoadStream(Bytes{0x09, 0x08, 0x02}));
   Bytes text = Narrow("name,phone\n");
-  EXPECT_EQ(kBiffNotWorkbook, wb.Load(text.data(), text.size()));
+  EXPECT_EQ(kReadNotThisFormat, wb.Load(text.data(), text.size()));
   for (uint32_t offset : {0x00FFFFFFu, 3u, 0u}) {
     SCOPED_TRACE(offset);
     Bytes s = Stream({}, {{0x0203, Cell(0, 0, 0) + Double(1)}});
     Set32(s, 20 + 4, offset);  // the BOUNDSHEET right after the 20-byte BOF record
     RecordingSink sink;
-    ASSERT_EQ(kBiffOk, wb.LoadStream(s));
-    EXPECT_NE(kBiffOk, wb.ReadSheet(0, sink)) << "offset " << offset;
+    ASSERT_EQ(kReadOk, wb.LoadStream(s));
+    EXPECT_NE(kReadOk, wb.ReadSheet(0, sink)) << "offset " << offset;
   }
   RecordingSink sink;
-  EXPECT_EQ(kBiffNoSuchSheet, wb.ReadSheet(5, sink));
+  EXPECT_EQ(kReadNoSuchSheet, wb.ReadSheet(5, sink));
   // A failed load leaves nothing of the workbook loaded before.
   ASSERT_EQ(1u, wb.Sheets().size());
-  EXPECT_EQ(kBiffNotWorkbook, wb.Load(text.data(), text.size()));
+  EXPECT_EQ(kReadNotThisFormat, wb.Load(text.data(), text.size()));
   EXPECT_TRUE(wb.Sheets().empty());
-  EXPECT_EQ(kBiffNoSuchSheet, wb.ReadSheet(0, sink));
+  EXPECT_EQ(kReadNoSuchSheet, wb.ReadSheet(0, sink));
 }
 
 }  // namespace

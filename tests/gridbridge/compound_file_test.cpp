@@ -159,7 +159,7 @@ std::vector<unsigned char> Noise(size_t n, uint32_t seed) {
 int Read(const std::vector<unsigned char>& file, const char* name, std::vector<unsigned char>& out) {
   CompoundFile cf;
   int r = cf.Open(file.data(), file.size());
-  if (r != gridbridge::kCompoundOk) return r;
+  if (r != gridbridge::kReadOk) return r;
   return cf.ReadStream(name, out);
 }
 
@@ -175,13 +175,13 @@ TEST(CompoundFile, ReadsTheWorkbookStreamOfConvertedFiles) {
       EXPECT_GT(Get32(file, 72), 0u) << "DIFAT sectors";
     }
     std::vector<unsigned char> stream;
-    ASSERT_EQ(gridbridge::kCompoundOk, Read(file, "Workbook", stream));
+    ASSERT_EQ(gridbridge::kReadOk, Read(file, "Workbook", stream));
     // A BIFF8 workbook stream starts with its BOF record: type 0809, version 0600.
     ASSERT_GT(stream.size(), 8u);
     EXPECT_EQ(0x0809u, Get16(stream, 0));
     EXPECT_EQ(0x0600u, Get16(stream, 4));
-    EXPECT_EQ(gridbridge::kCompoundOk, Read(file, "workbook", stream)) << "names compare without case";
-    EXPECT_EQ(gridbridge::kCompoundNoSuchStream, Read(file, "Workbook2", stream));
+    EXPECT_EQ(gridbridge::kReadOk, Read(file, "workbook", stream)) << "names compare without case";
+    EXPECT_EQ(gridbridge::kReadNoSuchStream, Read(file, "Workbook2", stream));
   }
 }
 
@@ -207,9 +207,9 @@ TEST(CompoundFile, ReadsStreamsOfBuiltFiles) {
       ASSERT_FALSE(L.difatSectors.empty()) << "the case must need DIFAT sectors";
     }
     std::vector<unsigned char> out;
-    ASSERT_EQ(gridbridge::kCompoundOk, Read(file, "Workbook", out));
+    ASSERT_EQ(gridbridge::kReadOk, Read(file, "Workbook", out));
     EXPECT_TRUE(out == streams[0].data);
-    ASSERT_EQ(gridbridge::kCompoundOk, Read(file, "SMALL", out));
+    ASSERT_EQ(gridbridge::kReadOk, Read(file, "SMALL", out));
     EXPECT_TRUE(out == streams[1].data);
   }
 }
@@ -260,10 +260,10 @@ TEST(CompoundFile, DamagedFilesFail) {
     Layout L;
     std::vector<unsigned char> file = BuildCompoundFile(3, streams, &L);
     std::vector<unsigned char> out;
-    ASSERT_EQ(gridbridge::kCompoundOk, Read(file, "Workbook", out)) << "the undamaged file reads";
+    ASSERT_EQ(gridbridge::kReadOk, Read(file, "Workbook", out)) << "the undamaged file reads";
     c.mutate(file, L);
     out.clear();
-    EXPECT_NE(gridbridge::kCompoundOk, Read(file, c.stream, out));
+    EXPECT_NE(gridbridge::kReadOk, Read(file, c.stream, out));
     EXPECT_TRUE(out.empty()) << "nothing of a damaged stream is handed out";
   }
 }
@@ -275,8 +275,8 @@ TEST(CompoundFile, DirectoryCycleEndsTheSearch) {
   Set32(file, L.DirEntry(3) + 72, 1);  // C's right sibling points back at A
   Set32(file, L.DirEntry(2) + 68, 2);  // B is its own left sibling
   std::vector<unsigned char> out;
-  EXPECT_EQ(gridbridge::kCompoundNoSuchStream, Read(file, "Workbook", out));
-  EXPECT_EQ(gridbridge::kCompoundOk, Read(file, "C", out));
+  EXPECT_EQ(gridbridge::kReadNoSuchStream, Read(file, "Workbook", out));
+  EXPECT_EQ(gridbridge::kReadOk, Read(file, "C", out));
   EXPECT_TRUE(out == streams[2].data);
 }
 
@@ -286,12 +286,12 @@ TEST(CompoundFile, DifatLoopFails) {
   std::vector<unsigned char> file = BuildCompoundFile(3, streams, &L);
   ASSERT_GE(L.difatSectors.size(), 1u);
   std::vector<unsigned char> out;
-  ASSERT_EQ(gridbridge::kCompoundOk, Read(file, "Workbook", out));
+  ASSERT_EQ(gridbridge::kReadOk, Read(file, "Workbook", out));
   // The last DIFAT sector points at itself while the header asks for more FAT sectors.
   uint32_t last = L.difatSectors.back();
   Set32(file, L.SectorAt(last) + 508, last);
   Set32(file, 44, Get32(file, 44) + 200);
-  EXPECT_NE(gridbridge::kCompoundOk, Read(file, "Workbook", out));
+  EXPECT_NE(gridbridge::kReadOk, Read(file, "Workbook", out));
 }
 
 // Every cut and many random byte changes of a real file: any result, but no crash and no
@@ -303,7 +303,7 @@ TEST(CompoundFile, SurvivesCutsAndCorruption) {
   int failures = 0;
   for (size_t cut = 0; cut < original.size(); cut += 97) {
     std::vector<unsigned char> f(original.begin(), original.begin() + cut);
-    if (Read(f, "Workbook", out) != gridbridge::kCompoundOk) ++failures;
+    if (Read(f, "Workbook", out) != gridbridge::kReadOk) ++failures;
   }
   EXPECT_GT(failures, 0);
   std::mt19937 rnd(42);
