@@ -13,6 +13,9 @@ namespace {
 
 enum RecordType : uint16_t {
   kFormula = 0x0006,
+  kBof2 = 0x0009,  // the BOF records of BIFF2, BIFF3 and BIFF4
+  kBof3 = 0x0209,
+  kBof4 = 0x0409,
   kEof = 0x000A,
   kDateMode = 0x0022,
   kFilePass = 0x002F,
@@ -26,6 +29,7 @@ enum RecordType : uint16_t {
   kNumber = 0x0203,
   kLabel = 0x0204,
   kBoolErr = 0x0205,
+  kFormulaOld = 0x0206,  // the FORMULA record of BIFF3 and BIFF4, which some writers still use
   kString = 0x0207,
   kRk = 0x027E,
   kFormat = 0x041E,
@@ -34,6 +38,10 @@ enum RecordType : uint16_t {
 
 const uint16_t kBiff8 = 0x0600;
 const uint16_t kGlobalsSubstream = 0x0005;
+const uint16_t kWorksheetSubstream = 0x0010;
+const uint16_t kMacroSheetSubstream = 0x0040;
+// How far from the offset that BOUNDSHEET records a sheet's BOF may lie and still be found.
+const size_t kNearBof = 32;
 
 
 // An RK value: a 30-bit integer or the top 30 bits of a double, optionally divided by 100.
@@ -79,21 +87,27 @@ bool RecordAt(const std::vector<unsigned char>& s, size_t pos, Record* r) {
   return s.size() - r->data >= r->size;
 }
 
-// Appends the text of UTF-16 code units in code page 932; ASCII is copied as it is.
-void AppendCp932(const std::u16string& units, std::string& out) {
+// Appends the text of UTF-16 code units in code page 932; ASCII is copied as it is. In cell
+// texts the yen sign U+00A5 becomes the full-width yen (0x818F), not 0x5C.
+void AppendCp932(const std::u16string& units, std::string& out, bool cellText = true) {
   bool ascii = true;
   for (char16_t c : units)
     if (c >= 0x80 || c == 0) ascii = false;
   if (ascii) {
     out.append(units.begin(), units.end());
+  } else if (cellText && units.find(u'\u00A5') != std::u16string::npos) {
+    std::u16string widened = units;
+    for (char16_t& c : widened)
+      if (c == u'\u00A5') c = u'\uFFE5';
+    out += platform::Utf16ToCp932(widened.data(), widened.size());
   } else {
     out += platform::Utf16ToCp932(units.data(), units.size());
   }
 }
 
-std::string ToCp932(const std::u16string& units) {
+std::string ToCp932(const std::u16string& units, bool cellText = true) {
   std::string out;
-  AppendCp932(units, out);
+  AppendCp932(units, out, cellText);
   return out;
 }
 
@@ -113,7 +127,7 @@ class ContinuedData {
     segments_.push_back({r.data, r.data + r.size});
     pos = r.data + r.size;
     while (RecordAt(s, pos, &r) && r.type == kContinue) {
-      segments_.push_back({r.data, r.data + r.size});
+      if (r.size) segments_.push_back({r.data, r.data + r.size});  // an empty one carries nothing
       pos = r.data + r.size;
     }
     // A CONTINUE header that is cut off is damage, not the end of the sequence.
@@ -175,7 +189,12 @@ class ContinuedData {
       size_t want = count - out.size();
       if (wide) {
         size_t n = avail / 2;
-        if (n == 0) return false;  // half a character before the seam
+        if (n == 0) {
+          // Half a character before the seam, written by a broken writer: the byte is
+          // dropped, and the next record goes on with its own flags byte.
+          at_ = segments_[seg_].second;
+          continue;
+        }
         if (n > want) n = want;
         for (size_t i = 0; i < n; ++i) out += static_cast<char16_t>(ReadLe16(p + 2 * i));
         at_ += 2 * n;
@@ -211,6 +230,8 @@ class ContinuedData {
 bool ReadRecordString(const unsigned char* p, const unsigned char* end, bool countIs16, std::u16string& out) {
   out.clear();
   size_t head = countIs16 ? 3 : 2;
+  // An empty string may end before its flags byte (a LABEL of eight bytes): it is empty.
+  if (countIs16 && end - p == 2 && ReadLe16(p) == 0) return true;
   if (static_cast<size_t>(end - p) < head) return false;
   size_t count = countIs16 ? ReadLe16(p) : p[0];
   bool wide = (p[head - 1] & 1) != 0;
@@ -250,8 +271,15 @@ int ExtractWorkbookStream(const unsigned char* data, size_t size, std::vector<un
   stream.clear();
   CompoundFile cf;
   int r = cf.Open(data, size);
-  if (r == kReadOk) r = cf.ReadStream("Workbook", stream);
-  return r == kReadNoSuchStream ? kReadNotThisFormat : r;
+  if (r != kReadOk) return r;
+  // Excel 97 and later name the stream "Workbook"; Excel 5 and 95, and a few later writers,
+  // "Book" (in any case).
+  r = cf.ReadStream("Workbook", stream);
+  if (r == kReadNoSuchStream) r = cf.ReadStream("Book", stream);
+  if (r != kReadNoSuchStream) return r;
+  // A workbook encrypted with a password (any format) is a compound file of this stream.
+  std::vector<unsigned char> probe;
+  return cf.ReadStream("EncryptedPackage", probe) == kReadNoSuchStream ? kReadNotThisFormat : kReadEncrypted;
 }
 
 int Biff8Workbook::Load(const unsigned char* data, size_t size) {
@@ -285,8 +313,12 @@ void Biff8Workbook::Reset() {
 int Biff8Workbook::ReadGlobals() {
   const std::vector<unsigned char>& s = stream_;
   Record r;
-  if (!RecordAt(s, 0, &r) || r.type != kBof || r.size < 4) return kReadNotThisFormat;
-  if (ReadLe16(&s[r.data]) != kBiff8 || ReadLe16(&s[r.data + 2]) != kGlobalsSubstream) return kReadNotThisFormat;
+  if (!RecordAt(s, 0, &r)) return kReadNotThisFormat;
+  if (r.type == kBof2 || r.type == kBof3 || r.type == kBof4) return kReadOldFormat;
+  if (r.type != kBof || r.size < 4) return kReadNotThisFormat;
+  uint16_t version = ReadLe16(&s[r.data]);
+  if (version >= 0x0200 && version < kBiff8) return kReadOldFormat;  // BIFF5 (Excel 5, 95) and older
+  if (version != kBiff8 || ReadLe16(&s[r.data + 2]) != kGlobalsSubstream) return kReadNotThisFormat;
 
   std::unordered_map<uint16_t, std::string> codes;
   std::vector<uint16_t> xfIds;
@@ -314,7 +346,7 @@ int Biff8Workbook::ReadGlobals() {
         sheet.offset = ReadLe32(p);
         sheet.type = p[5];
         if (!ReadRecordString(p + 6, end, false, units)) return kReadDamaged;
-        sheet.name = ToCp932(units);
+        sheet.name = ToCp932(units, false);  // as the user types it, 0x5C for the yen
         if (sheet.type == 0 || sheet.type == 1) sheets_.push_back(std::move(sheet));
         break;
       }
@@ -333,11 +365,11 @@ int Biff8Workbook::ReadGlobals() {
         unsigned char head[8];
         if (!d.Bytes(head, 8)) return kReadDamaged;
         size_t unique = ReadLe32(head + 4);
-        // Each string takes at least three bytes: never trust the count beyond that.
-        if (unique > d.Left() / 3) return kReadDamaged;
-        sstEnds_.reserve(unique);
+        // Each string takes at least three bytes: never trust the count beyond that. Some
+        // writers declare more strings than they wrote: the table ends with its data.
+        sstEnds_.reserve(unique < d.Left() / 3 ? unique : d.Left() / 3);
         sstPool_.reserve(d.Left());
-        for (size_t i = 0; i < unique; ++i) {
+        for (size_t i = 0; i < unique && d.Left() > 0; ++i) {
           if (!ReadSharedString(d, units)) return kReadDamaged;
           AppendCp932(units, sstPool_);
           if (sstPool_.size() > 0xFFFFFFFFu) return kReadDamaged;
@@ -381,11 +413,29 @@ int Biff8Workbook::FindSheet(const char* name) const {
   return -1;
 }
 
+size_t Biff8Workbook::SheetBof(uint32_t offset) const {
+  // A sheet's BOF at the recorded offset, or else the nearest BIFF8 worksheet or macro sheet
+  // BOF a few bytes off it (as some writers record it).
+  auto sheetBof = [this](size_t pos, bool strict) {
+    Record r;
+    if (!RecordAt(stream_, pos, &r) || r.type != kBof || r.size < 4) return false;
+    uint16_t kind = ReadLe16(&stream_[r.data + 2]);
+    if (!strict) return kind != kGlobalsSubstream;
+    return ReadLe16(&stream_[r.data]) == kBiff8 && (kind == kWorksheetSubstream || kind == kMacroSheetSubstream);
+  };
+  if (sheetBof(offset, false)) return offset;
+  for (size_t d = 1; d <= kNearBof; ++d) {
+    if (offset >= d && sheetBof(offset - d, true)) return offset - d;
+    if (sheetBof(static_cast<size_t>(offset) + d, true)) return static_cast<size_t>(offset) + d;
+  }
+  return offset;
+}
+
 int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
   if (index >= sheets_.size()) return kReadNoSuchSheet;
   const std::vector<unsigned char>& s = stream_;
   Record r;
-  size_t pos = sheets_[index].offset;
+  size_t pos = SheetBof(sheets_[index].offset);
   if (!RecordAt(s, pos, &r) || r.type != kBof || r.size < 4) return kReadDamaged;
   if (ReadLe16(&s[r.data + 2]) == kGlobalsSubstream) return kReadDamaged;
 
@@ -394,6 +444,7 @@ int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
   int depth = 0;
   bool stringPending = false;  // a FORMULA whose text result follows in a STRING record
   uint32_t pendingRow = 0, pendingColumn = 0;
+  const Biff8NumberFormat* pendingFormat = &general_;
   std::u16string units;
   std::string text;
   while (true) {
@@ -412,14 +463,15 @@ int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
           uint32_t isst = ReadLe32(p + 6);
           if (isst >= sstEnds_.size()) return kReadDamaged;
           uint32_t begin = isst ? sstEnds_[isst - 1] : 0;
-          sink.Text(ReadLe16(p), ReadLe16(p + 2), sstPool_.data() + begin, sstEnds_[isst] - begin);
+          sink.Text(ReadLe16(p), ReadLe16(p + 2), sstPool_.data() + begin, sstEnds_[isst] - begin,
+                    FormatOfXf(ReadLe16(p + 4)));
           break;
         }
         case kLabel:
         case kRString:
           if (r.size < 6 || !ReadRecordString(p + 6, end, true, units)) return kReadDamaged;
           text = ToCp932(units);
-          sink.Text(ReadLe16(p), ReadLe16(p + 2), text.data(), text.size());
+          sink.Text(ReadLe16(p), ReadLe16(p + 2), text.data(), text.size(), FormatOfXf(ReadLe16(p + 4)));
           break;
         case kNumber:
           if (r.size < 14) return kReadDamaged;
@@ -449,8 +501,11 @@ int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
             sink.Error(ReadLe16(p), ReadLe16(p + 2), e);
           }
           break;
-        case kFormula: {
-          if (r.size < 20) return kReadDamaged;
+        case kFormula:
+        case kFormulaOld: {
+          // Row, column, XF, the cached result (8 bytes), flags, then the formula; the older
+          // record has no 4-byte field before the formula.
+          if (r.size < (r.type == kFormula ? 20 : 18)) return kReadDamaged;
           uint32_t row = ReadLe16(p), column = ReadLe16(p + 2);
           const unsigned char* v = p + 6;
           stringPending = false;
@@ -460,6 +515,7 @@ int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
             stringPending = true;
             pendingRow = row;
             pendingColumn = column;
+            pendingFormat = &FormatOfXf(ReadLe16(p + 4));
           } else if (v[0] == 1) {
             sink.Boolean(row, column, v[2] != 0);
           } else if (v[0] == 2) {
@@ -475,7 +531,7 @@ int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
           if (!d.Bytes(head, 3) || !d.Chars(ReadLe16(head), (head[2] & 1) != 0, units)) return kReadDamaged;
           if (stringPending) {
             text = ToCp932(units);
-            sink.Text(pendingRow, pendingColumn, text.data(), text.size());
+            sink.Text(pendingRow, pendingColumn, text.data(), text.size(), *pendingFormat);
             stringPending = false;
           }
           break;

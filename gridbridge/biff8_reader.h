@@ -30,7 +30,8 @@ class Biff8CellSink {
   virtual ~Biff8CellSink() = default;
   // `format` stays valid as long as the workbook does; equal formats share one object.
   virtual void Number(uint32_t row, uint32_t column, double value, const Biff8NumberFormat& format) = 0;
-  virtual void Text(uint32_t row, uint32_t column, const char* text, size_t len) = 0;
+  // `format` is the cell's number format, whose text section (@"様") may show the text.
+  virtual void Text(uint32_t row, uint32_t column, const char* text, size_t len, const Biff8NumberFormat& format) = 0;
   virtual void Boolean(uint32_t row, uint32_t column, bool value) = 0;
   // The error as the spreadsheet shows it: "#DIV/0!", "#N/A", ...
   virtual void Error(uint32_t row, uint32_t column, const char* text) = 0;
@@ -68,6 +69,7 @@ class Biff8Workbook {
 
  private:
   int ReadGlobals();
+  size_t SheetBof(uint32_t offset) const;
   void Reset();
   const Biff8NumberFormat& FormatOfXf(uint16_t xf) const;
 

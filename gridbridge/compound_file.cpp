@@ -19,7 +19,7 @@ const size_t kToEnd = static_cast<size_t>(-1);
 // Field offsets of the header (MS-CFB 2.2) and of a directory entry (MS-CFB 2.6).
 constexpr size_t kHdrMajorVersionOfs = 26, kHdrByteOrderOfs = 28, kHdrSectorShiftOfs = 30,
                  kHdrMiniSectorShiftOfs = 32, kHdrFatCountOfs = 44, kHdrFirstDirOfs = 48,
-                 kHdrMiniCutoffOfs = 56, kHdrFirstMiniFatOfs = 60, kHdrMiniFatCountOfs = 64,
+                 kHdrMiniCutoffOfs = 56, kHdrFirstMiniFatOfs = 60,
                  kHdrFirstDifatOfs = 68, kHdrDifatOfs = 76;
 constexpr size_t kDirNameLenOfs = 64, kDirTypeOfs = 66, kDirLeftOfs = 68, kDirRightOfs = 72, kDirChildOfs = 76,
                  kDirStartOfs = 116, kDirSizeOfs = 120;
@@ -89,7 +89,6 @@ int CompoundFile::Open(const unsigned char* data, size_t size) {
   uint32_t fatCount = ReadLe32(h + kHdrFatCountOfs);
   uint32_t firstDir = ReadLe32(h + kHdrFirstDirOfs);
   uint32_t firstMiniFat = ReadLe32(h + kHdrFirstMiniFatOfs);
-  uint32_t miniFatCount = ReadLe32(h + kHdrMiniFatCountOfs);
   uint32_t firstDifat = ReadLe32(h + kHdrFirstDifatOfs);
 
   // Sectors after the header; a short last sector still counts, its missing bytes are
@@ -126,10 +125,11 @@ int CompoundFile::Open(const unsigned char* data, size_t size) {
     for (size_t i = 0; i < perSector; ++i) fat_.push_back(ReadLe32(data_ + off + 4 * i));
   }
 
-  // The mini FAT.
+  // The mini FAT: the sectors of its chain. The count in the header is not relied on: some
+  // writers put an impossible one there.
   std::vector<uint32_t> sectors;
-  if (miniFatCount > 0 && firstMiniFat != kEndOfChain) {
-    if (miniFatCount > sectorCount_ || !Chain(fat_, firstMiniFat, miniFatCount, sectors)) return kReadDamaged;
+  if (firstMiniFat <= kMaxRegularSector) {
+    if (!Chain(fat_, firstMiniFat, kToEnd, sectors)) return kReadDamaged;
     miniFat_.reserve(sectors.size() * perSector);
     for (uint32_t s : sectors) {
       size_t off;

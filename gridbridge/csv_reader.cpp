@@ -87,8 +87,9 @@ bool CsvReader::LoadSheet(const char*, SheetTable* table) {
     char c = *p;
     if (c == '"' && field.empty()) {
       // Quoted field: runs to the quote that is not doubled; commas and line breaks inside.
+      // A quote never closed takes the rest of the file (line breaks included) as this one
+      // last field, as Excel and LibreOffice read it.
       ++p;
-      bool closed = false;
       while (p < end) {
         if (*p == '"') {
           if (p + 1 < end && p[1] == '"') {
@@ -97,12 +98,10 @@ bool CsvReader::LoadSheet(const char*, SheetTable* table) {
             continue;
           }
           ++p;
-          closed = true;
           break;
         }
         field += *p++;
       }
-      if (!closed) ok = false;  // cut off inside quotes: the rest of the file is not one value
       rowHasContent = true;
       // Text between the closing quote and the next separator belongs to the field.
       continue;
@@ -148,11 +147,18 @@ std::unique_ptr<WorkbookReader> OpenCsvFromMemory(std::string bytes) {
       wide[i] = static_cast<char16_t>(encoding == TextEncoding::kUtf16Le ? (a | (b << 8)) : ((a << 8) | b));
       if (wide[i] == 0) return nullptr;  // binary data, not text
     }
+    for (char16_t& c : wide)
+      if (c == u'\u00A5') c = u'\uFFE5';  // the yen sign as the full-width yen, not 0x5C
     text = platform::Utf16ToCp932(wide.data(), wide.size());
   } else {
     // A zero byte never occurs in a text file; it marks binary data of some other kind.
     if (std::memchr(bytes.data(), 0, bytes.size())) return nullptr;
-    if (encoding == TextEncoding::kUtf8) text = platform::Utf8ToCp932(bytes.data() + bom, bytes.size() - bom);
+    if (encoding == TextEncoding::kUtf8) {
+      std::string utf8 = bytes.substr(bom);
+      for (size_t at = utf8.find("\xC2\xA5"); at != std::string::npos; at = utf8.find("\xC2\xA5", at + 3))
+        utf8.replace(at, 2, "\xEF\xBF\xA5");  // the yen sign as the full-width yen, not 0x5C
+      text = platform::Utf8ToCp932(utf8.data(), utf8.size());
+    }
     else text.swap(bytes);
   }
   return std::unique_ptr<WorkbookReader>(new CsvReader(std::move(text)));

@@ -55,6 +55,16 @@ bool ReadWholeFile(const char* path, std::string* bytes) {
   return ok;
 }
 
+// OpenExcel's result for a workbook that did not open, by its cause.
+int OpenFailure(int why) {
+  switch (why) {
+    case kReadEncrypted: return GRIDBRIDGE_ENCRYPTED;
+    case kReadOldFormat: return GRIDBRIDGE_OLD_FORMAT;
+    case kReadBinaryFormat: return GRIDBRIDGE_BINARY_FORMAT;
+    default: return GRIDBRIDGE_UNREADABLE;
+  }
+}
+
 }  // namespace
 }  // namespace gridbridge
 
@@ -67,8 +77,9 @@ extern "C" int OpenExcel(const char* path, int option) {
   try {
     std::string bytes;
     if (!gridbridge::ReadWholeFile(path, &bytes)) return -1;
-    State().reader = gridbridge::OpenWorkbookFromMemory(std::move(bytes));
-    return State().reader ? 0 : -1;
+    int why = gridbridge::kReadOk;
+    State().reader = gridbridge::OpenWorkbookFromMemory(std::move(bytes), &why);
+    return State().reader ? 0 : gridbridge::OpenFailure(why);
   } catch (...) {  // nothing may escape through the C interface
     State().reader.reset();
     return -1;

@@ -11,6 +11,8 @@ enum ReadResult {
   kReadNoSuchStream = 3,   // the compound file has no stream of that name
   kReadEncrypted = 4,      // the workbook is protected by a password
   kReadNoSuchSheet = 5,
+  kReadOldFormat = 6,      // a workbook of Excel 2.x to 95 (BIFF2 to BIFF5), not read
+  kReadBinaryFormat = 7,   // an Excel binary workbook (.xlsb), not read
 };
 
 }  // namespace gridbridge

@@ -9,6 +9,7 @@
 #include <rapidxml/rapidxml.hpp>
 
 #include "gridbridge/cell_address.h"
+#include "gridbridge/cell_format.h"
 #include "gridbridge/cell_text.h"
 #include "gridbridge/value_format.h"
 #include "gridbridge/xml_pieces.h"
@@ -21,7 +22,8 @@ namespace {
 using Document = rapidxml::xml_document<char>;
 using Node = rapidxml::xml_node<char>;
 using Attribute = rapidxml::xml_attribute<char>;
-constexpr int kParseFlags = rapidxml::parse_no_data_nodes | rapidxml::parse_validate_closing_tags;
+// Data nodes are kept: an element's text may come in pieces (text and CDATA sections).
+constexpr int kParseFlags = rapidxml::parse_validate_closing_tags;
 
 // Parts read whole (workbook, relationships, styles) are small; this bounds a hostile one.
 constexpr uint64_t kMaxSmallPart = 64ull * 1024 * 1024;
@@ -100,16 +102,37 @@ std::string FolderOf(const std::string& part) {
   return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
 }
 
-// A string item (<si> or <is>): plain <t>, or the <t> of every rich-text run; phonetic
-// readings (<rPh>) are not part of the text.
+// The text of an element: its character data and CDATA sections, in order, appended.
+void AppendText(Node* element, std::string* utf8) {
+  for (Node* c = element->first_node(); c; c = c->next_sibling())
+    if (c->type() == rapidxml::node_data || c->type() == rapidxml::node_cdata) utf8->append(c->value(), c->value_size());
+}
+
+// The text of an element as one piece: in the document when it is one piece (the common
+// case, without a copy), else joined in *joined.
+void ElementText(Node* element, std::string* joined, const char** text, size_t* len) {
+  Node* first = element->first_node();
+  if (!first || (!first->next_sibling() && first->type() == rapidxml::node_data)) {
+    *text = first ? first->value() : "";
+    *len = first ? first->value_size() : 0;
+    return;
+  }
+  joined->clear();
+  AppendText(element, joined);
+  *text = joined->data();
+  *len = joined->size();
+}
+
+// A string item (<si> or <is>): plain <t>, or the <t> of every rich-text run, whitespace
+// included; phonetic readings (<rPh>) are not part of the text.
 void CollectText(Node* item, std::string* utf8) {
   utf8->clear();
   for (Node* c = item->first_node(); c; c = c->next_sibling()) {
     if (c->type() != rapidxml::node_element) continue;
     if (IsShortName(c->name(), c->name_size(), 't')) {
-      utf8->append(c->value(), c->value_size());
+      AppendText(c, utf8);
     } else if (IsShortName(c->name(), c->name_size(), 'r')) {
-      if (Node* t = Child(c, "t")) utf8->append(t->value(), t->value_size());
+      if (Node* t = Child(c, "t")) AppendText(t, utf8);
     }
     if (utf8->size() > kMaxStringSource) {
       utf8->resize(kMaxStringSource);
@@ -125,10 +148,28 @@ class MemberSource : public XmlSource {
   ZipMemberReader reader;
 };
 
+// A member's XML in UTF-8, whichever of UTF-8 and UTF-16 it is written in.
+class MemberXml : public XmlSource {
+ public:
+  MemberXml() : utf8_(member_) {}
+  bool Begin(const ZipArchive& zip, const ZipEntry& entry) { return member_.reader.Begin(zip, entry); }
+  long Read(char* buffer, size_t capacity) override { return utf8_.Read(buffer, capacity); }
+
+ private:
+  MemberSource member_;
+  Utf8XmlSource utf8_;
+};
+
+const char* const kSstRoot[] = {"sst", nullptr};
+// Worksheets, and the macro and dialog sheets of .xlsm workbooks (which may hold no cells).
+const char* const kSheetRoots[] = {"worksheet", "macrosheet", "dialogsheet", nullptr};
+
 class XlsxReader : public WorkbookReader {
  public:
   explicit XlsxReader(std::string bytes) : bytes_(std::move(bytes)) {}
   bool Init();
+  // True when Init found an Excel binary workbook (.xlsb).
+  bool Binary() const { return binary_; }
   const std::vector<std::string>& SheetNames() const override { return names_; }
   bool LoadSheet(const char* sheetName, SheetTable* table) override;
 
@@ -139,7 +180,10 @@ class XlsxReader : public WorkbookReader {
     *len = sharedOffsets_[index + 1] - sharedOffsets_[index];
     return true;
   }
-  NumberKind KindOfStyle(unsigned long xf) const { return xf < xfKinds_.size() ? xfKinds_[xf] : NumberKind::kGeneral; }
+  const CellFormat& FormatOfStyle(unsigned long xf) const {
+    return xf < xfFormats_.size() ? formats_[xfFormats_[xf]] : formats_[0];
+  }
+  const CellFormat& GeneralFormat() const { return formats_[0]; }
   bool Date1904() const { return date1904_; }
   void AddSharedString(const std::string& value) {
     sharedPool_ += value;
@@ -160,15 +204,18 @@ class XlsxReader : public WorkbookReader {
   std::string sharedStringsPart_ = "xl/sharedStrings.xml";
   std::string stylesPart_ = "xl/styles.xml";
   bool date1904_ = false;
+  bool binary_ = false;
   bool extrasLoaded_ = false;
   std::string sharedPool_;
   std::vector<uint32_t> sharedOffsets_;
-  std::vector<NumberKind> xfKinds_;
+  std::vector<CellFormat> formats_;    // one per number format in use; the first is General
+  std::vector<uint32_t> xfFormats_;    // cell style (xf) -> index into formats_
 };
 
 bool XlsxReader::ReadPart(const std::string& name, std::string* text) const {
   const ZipEntry* e = zip_.Find(name.c_str());
   if (!e || !zip_.ReadAll(*e, text, kMaxSmallPart)) return false;
+  ConvertUtf16Xml(text);
   text->push_back('\0');
   return true;
 }
@@ -191,6 +238,11 @@ bool XlsxReader::Init() {
       }
     }
   }
+  // An Excel binary workbook (.xlsb) is a package too, but of binary parts: not read.
+  size_t n = workbookPart.size();
+  binary_ = (n > 4 && workbookPart.compare(n - 4, 4, ".bin") == 0) ||
+            (!zip_.Find(workbookPart.c_str()) && zip_.Find("xl/workbook.bin"));
+  if (binary_) return false;
   if (!ReadPart(workbookPart, &text) || !Parse(doc.get(), &text[0])) return false;
   Node* workbook = doc->first_node();
   if (!workbook || !Is(workbook, "workbook")) return false;
@@ -232,7 +284,9 @@ bool XlsxReader::Init() {
 }
 
 bool XlsxReader::LoadStyles() {
-  xfKinds_.clear();
+  formats_.assign(1, CellFormat());
+  formats_[0].Prepare(0, nullptr);
+  xfFormats_.clear();
   std::string text;
   if (!zip_.Find(stylesPart_.c_str())) return true;  // no styles: every number is general
   std::unique_ptr<Document> doc(new Document);
@@ -246,15 +300,26 @@ bool XlsxReader::LoadStyles() {
       std::string idText = AttrText(f, "numFmtId");
       if (ParseUnsigned(idText.data(), idText.size(), &id)) custom.emplace_back(id, AttrText(f, "formatCode"));
     }
+  std::vector<std::pair<unsigned long, uint32_t>> prepared;  // format id -> index into formats_
   if (Node* xfs = Child(root, "cellXfs"))
     for (Node* xf = Child(xfs, "xf"); xf; xf = Sibling(xf, "xf")) {
       unsigned long id = 0;
       std::string idText = AttrText(xf, "numFmtId");
       ParseUnsigned(idText.data(), idText.size(), &id);
-      const char* code = nullptr;
-      for (const auto& c : custom)
-        if (c.first == id) code = c.second.c_str();
-      xfKinds_.push_back(ClassifyNumberFormat(static_cast<int>(id), code));
+      uint32_t index = 0;
+      bool found = false;
+      for (const auto& p : prepared)
+        if (p.first == id) index = p.second, found = true;
+      if (!found) {
+        const char* code = nullptr;
+        for (const auto& c : custom)
+          if (c.first == id) code = c.second.c_str();
+        index = static_cast<uint32_t>(formats_.size());
+        formats_.emplace_back();
+        formats_.back().Prepare(static_cast<int>(id), code);
+        prepared.emplace_back(id, index);
+      }
+      xfFormats_.push_back(index);
     }
   return true;
 }
@@ -262,8 +327,8 @@ bool XlsxReader::LoadStyles() {
 class SharedStringHandler : public XmlPieceHandler {
  public:
   explicit SharedStringHandler(XlsxReader* reader) : reader_(reader), doc_(new Document) {}
-  bool OnPiece(char* text, size_t) override {
-    if (!Parse(doc_.get(), text)) return false;
+  bool OnPiece(char* text, size_t len) override {
+    if (!Parse(doc_.get(), KeepBlankText(text, len, &copy_))) return false;
     Node* si = doc_->first_node();
     if (!si) return false;
     CollectText(si, &utf8_);
@@ -277,7 +342,7 @@ class SharedStringHandler : public XmlPieceHandler {
  private:
   XlsxReader* reader_;
   std::unique_ptr<Document> doc_;
-  std::string utf8_, value_;
+  std::string utf8_, value_, copy_;
 };
 
 bool XlsxReader::LoadSharedStrings() {
@@ -285,31 +350,26 @@ bool XlsxReader::LoadSharedStrings() {
   sharedOffsets_.assign(1, 0);
   const ZipEntry* e = zip_.Find(sharedStringsPart_.c_str());
   if (!e) return true;  // a workbook without text cells may have none
-  MemberSource source;
-  if (!source.reader.Begin(zip_, *e)) return false;
+  MemberXml source;
+  if (!source.Begin(zip_, *e)) return false;
   SharedStringHandler handler(this);
-  return ForEachPiece(source, "si", "sst", "sst", handler);
+  return ForEachPiece(source, "si", "sst", kSstRoot, handler);
 }
 
 class RowHandler : public XmlPieceHandler {
  public:
   RowHandler(const XlsxReader* reader, SheetTable* table) : reader_(reader), table_(table), doc_(new Document) {}
 
-  bool OnPiece(char* text, size_t) override {
-    if (!Parse(doc_.get(), text)) return false;
+  bool OnPiece(char* text, size_t len) override {
+    if (!Parse(doc_.get(), KeepBlankText(text, len, &copy_))) return false;
     Node* row = doc_->first_node();
     if (!row) return false;
-    long rowNumber = lastRow_ + 1;
-    if (Attribute* r = Attr(row, "r")) {
-      unsigned long n;
-      if (!ParseUnsigned(r->value(), r->value_size(), &n) || n == 0) return false;
-      rowNumber = static_cast<long>(n);
-    }
+    long rowNumber;
+    if (!RowNumber(row, &rowNumber)) return false;
     lastRow_ = rowNumber;
     long column = -1;
     for (Node* c = row->first_node(); c; c = c->next_sibling()) {
-      if (!IsShortName(c->name(), c->name_size(), 'c')) continue;
-      ++column;
+      if (c->type() != rapidxml::node_element || !IsShortName(c->name(), c->name_size(), 'c')) continue;
       // One pass over the attributes and one over the children of each cell.
       Attribute *ref = nullptr, *type = nullptr, *style = nullptr;
       for (Attribute* a = c->first_attribute(); a; a = a->next_attribute()) {
@@ -317,21 +377,50 @@ class RowHandler : public XmlPieceHandler {
         else if (IsShortName(a->name(), a->name_size(), 't')) type = a;
         else if (IsShortName(a->name(), a->name_size(), 's')) style = a;
       }
-      if (ref) {
-        long col, rowOfCell;
-        if (!ParseCellReference(ref->value(), ref->value_size(), &col, &rowOfCell) || col < 0) return false;
-        column = col;
-      }
+      // A cell without a usable reference (none, "0", no column) follows the one before it,
+      // as Excel places it.
+      long col, rowOfCell;
+      if (ref && ParseCellReference(ref->value(), ref->value_size(), &col, &rowOfCell) && col >= 0) column = col;
+      else ++column;
       if (rowNumber > kMaxRow || column >= kColumnCount) continue;  // never addressable
       const char* value = nullptr;
-      size_t len = 0;
-      if (!CellValue(c, type, style, &value, &len)) return false;
-      if (len && !table_->Set(rowNumber, column, value, len)) return false;
+      size_t valueLen = 0;
+      if (!CellValue(c, type, style, &value, &valueLen)) return false;
+      if (valueLen && !table_->Set(rowNumber, column, value, valueLen)) return false;
     }
     return true;
   }
 
  private:
+  // The row's number: its r attribute, or the row after the one before when r is missing or
+  // unusable (empty, "0", not a number). False for a number too long for any sheet.
+  bool RowNumber(Node* row, long* number) const {
+    *number = lastRow_ + 1;
+    Attribute* r = Attr(row, "r");
+    if (!r) return true;
+    const char* v = r->value();
+    size_t n = r->value_size();
+    bool digits = n > 0;
+    for (size_t i = 0; i < n; ++i)
+      if (v[i] < '0' || v[i] > '9') digits = false;
+    unsigned long parsed;
+    if (!digits) return true;
+    if (!ParseUnsigned(v, n, &parsed)) return false;  // more than nine digits: damage
+    if (parsed > 0) *number = static_cast<long>(parsed);
+    return true;
+  }
+
+  // A text (UTF-8) as the cell's value, through the text section of its format.
+  void TextValue(const char* utf8, size_t n, const CellFormat& format, const char** value, size_t* len) {
+    Utf8ToCellValue(utf8, n, &text_);
+    if (format.FormatsText()) {
+      format.Text(text_.data(), text_.size(), &formatted_);
+      text_.swap(formatted_);
+    }
+    *value = text_.data();
+    *len = text_.size();
+  }
+
   bool CellValue(Node* c, Attribute* t, Attribute* style, const char** value, size_t* len) {
     const char* typeText = t ? t->value() : "n";
     size_t typeLen = t ? t->value_size() : 1;
@@ -342,23 +431,33 @@ class RowHandler : public XmlPieceHandler {
     Node* v = nullptr;
     Node* is = nullptr;
     for (Node* k = c->first_node(); k; k = k->next_sibling()) {
+      if (k->type() != rapidxml::node_element) continue;
       if (IsShortName(k->name(), k->name_size(), 'v')) v = k;
       else if (k->name_size() >= 2 && k->name()[k->name_size() - 1] == 's' && Is(k, "is")) is = k;
     }
+    unsigned long styleIndex = 0;
+    if (style) ParseUnsigned(style->value(), style->value_size(), &styleIndex);
+    const CellFormat& format = reader_->FormatOfStyle(styleIndex);
     if (typeIs("inlineStr")) {
       if (!is) return true;
       CollectText(is, &utf8_);
-      Utf8ToCellValue(utf8_.data(), utf8_.size(), &text_);
-      *value = text_.data();
-      *len = text_.size();
+      TextValue(utf8_.data(), utf8_.size(), format, value, len);
       return true;
     }
-    if (!v || v->value_size() == 0) return true;  // no value, or a formula without a cached result
-    const char* raw = v->value();
-    size_t rawLen = v->value_size();
+    const char* raw;
+    size_t rawLen;
+    if (!v) return true;
+    ElementText(v, &joined_, &raw, &rawLen);
+    if (rawLen == 0) return true;  // no value, or a formula without a cached result
     if (typeIs("s")) {
       unsigned long index;
-      return ParseUnsigned(raw, rawLen, &index) && reader_->SharedString(index, value, len);
+      if (!ParseUnsigned(raw, rawLen, &index) || !reader_->SharedString(index, value, len)) return false;
+      if (format.FormatsText()) {
+        format.Text(*value, *len, &text_);
+        *value = text_.data();
+        *len = text_.size();
+      }
+      return true;
     }
     if (typeIs("b")) {
       *value = (rawLen == 1 && raw[0] == '0') ? "FALSE" : "TRUE";
@@ -368,26 +467,25 @@ class RowHandler : public XmlPieceHandler {
     if (typeIs("str") || typeIs("e")) {
       utf8_.assign(raw, rawLen);
       DecodeXmlCharEscapes(&utf8_);
-      Utf8ToCellValue(utf8_.data(), utf8_.size(), &text_);
-      *value = text_.data();
-      *len = text_.size();
+      TextValue(utf8_.data(), utf8_.size(), typeIs("e") ? reader_->GeneralFormat() : format, value, len);
       return true;
     }
     if (typeIs("d")) {
-      if (FormatIsoDateTime(raw, rawLen, number_, len)) {
-        *value = number_;
-      } else {
-        Utf8ToCellValue(raw, rawLen, &text_);
+      // An ISO 8601 date: shown by a date format as Excel shows its serial, else as a date.
+      double serial;
+      if (format.ShowsDates() && IsoDateTimeSerial(raw, rawLen, reader_->Date1904(), &serial)) {
+        format.Number(serial, reader_->Date1904(), &text_);
         *value = text_.data();
         *len = text_.size();
+      } else if (FormatIsoDateTime(raw, rawLen, number_, len)) {
+        *value = number_;
+      } else {
+        TextValue(raw, rawLen, reader_->GeneralFormat(), value, len);
       }
       return true;
     }
     // A number (type "n" or none), shown in the way its number format says.
-    unsigned long styleIndex = 0;
-    if (style) ParseUnsigned(style->value(), style->value_size(), &styleIndex);
-    NumberKind kind = reader_->KindOfStyle(styleIndex);
-    if (kind == NumberKind::kGeneral && IsPlainInteger(raw, rawLen)) {
+    if (format.IsGeneral() && IsPlainInteger(raw, rawLen)) {
       *value = raw;  // already the text the general format shows
       *len = rawLen;
       return true;
@@ -395,13 +493,12 @@ class RowHandler : public XmlPieceHandler {
     char* end = nullptr;
     double d = std::strtod(raw, &end);
     if (end != raw + rawLen) {
-      Utf8ToCellValue(raw, rawLen, &text_);  // not a number after all: keep the text
-      *value = text_.data();
-      *len = text_.size();
+      TextValue(raw, rawLen, reader_->GeneralFormat(), value, len);  // not a number after all: keep the text
       return true;
     }
-    *len = FormatSerial(d, kind, reader_->Date1904(), number_);
-    *value = number_;
+    format.Number(d, reader_->Date1904(), &text_);
+    *value = text_.data();
+    *len = text_.size();
     return true;
   }
 
@@ -409,7 +506,7 @@ class RowHandler : public XmlPieceHandler {
   SheetTable* table_;
   std::unique_ptr<Document> doc_;
   long lastRow_ = 0;
-  std::string utf8_, text_;
+  std::string utf8_, text_, formatted_, joined_, copy_;
   char number_[64];
 };
 
@@ -424,15 +521,16 @@ bool XlsxReader::LoadSheet(const char* sheetName, SheetTable* table) {
     if (!LoadSharedStrings() || !LoadStyles()) {
       sharedPool_.clear();
       sharedOffsets_.clear();
-      xfKinds_.clear();
+      formats_.clear();
+      xfFormats_.clear();
       return false;
     }
     extrasLoaded_ = true;
   }
-  MemberSource source;
-  if (!source.reader.Begin(zip_, *e)) return false;
+  MemberXml source;
+  if (!source.Begin(zip_, *e)) return false;
   RowHandler handler(this, table);
-  if (!ForEachPiece(source, "row", "sheetData", "worksheet", handler)) {
+  if (!ForEachPiece(source, "row", "sheetData", kSheetRoots, handler)) {
     table->Clear();
     return false;
   }
@@ -463,9 +561,11 @@ std::string ResolvePartName(const std::string& baseFolder, const std::string& ta
   return out;
 }
 
-std::unique_ptr<WorkbookReader> OpenXlsxFromMemory(std::string bytes) {
+std::unique_ptr<WorkbookReader> OpenXlsxFromMemory(std::string bytes, int* why) {
   std::unique_ptr<XlsxReader> reader(new XlsxReader(std::move(bytes)));
-  if (!reader->Init()) return nullptr;
+  bool ok = reader->Init();
+  if (why) *why = ok ? kReadOk : reader->Binary() ? kReadBinaryFormat : kReadDamaged;
+  if (!ok) return nullptr;
   return std::unique_ptr<WorkbookReader>(reader.release());
 }
 

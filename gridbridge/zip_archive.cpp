@@ -81,6 +81,9 @@ bool ZipArchive::Open(const unsigned char* data, size_t size) {
     entry.uncompressedSize = ReadLe32(p + kZipCdhDecompressedSizeOfs);
     entry.localHeaderOffset = ReadLe32(p + kZipCdhLocalHeaderOfs);
     entry.name.assign(reinterpret_cast<const char*>(p + kZipCdhSize), nameLen);
+    // Some writers separate folders with backslashes (xl\workbook.xml); ZIP names use slashes.
+    for (char& c : entry.name)
+      if (c == '\\') c = '/';
     entries_.push_back(std::move(entry));
     p += kZipCdhSize + nameLen + extraLen + commentLen;
   }
