@@ -97,6 +97,12 @@ bool IsPlainInteger(const char* text, size_t len) {
   return true;
 }
 
+bool IsBlank(const char* text, size_t len) {
+  for (size_t i = 0; i < len; ++i)
+    if (text[i] != ' ' && text[i] != '\t' && text[i] != '\r' && text[i] != '\n') return false;
+  return true;
+}
+
 std::string FolderOf(const std::string& part) {
   size_t slash = part.rfind('/');
   return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
@@ -417,8 +423,7 @@ class RowHandler : public XmlPieceHandler {
       format.Text(text_.data(), text_.size(), &formatted_);
       text_.swap(formatted_);
     }
-    *value = text_.data();
-    *len = text_.size();
+    Take(text_, value, len);
   }
 
   bool CellValue(Node* c, Attribute* t, Attribute* style, const char** value, size_t* len) {
@@ -449,16 +454,9 @@ class RowHandler : public XmlPieceHandler {
     if (!v) return true;
     ElementText(v, &joined_, &raw, &rawLen);
     if (rawLen == 0) return true;  // no value, or a formula without a cached result
-    if (typeIs("s")) {
-      unsigned long index;
-      if (!ParseUnsigned(raw, rawLen, &index) || !reader_->SharedString(index, value, len)) return false;
-      if (format.FormatsText()) {
-        format.Text(*value, *len, &text_);
-        *value = text_.data();
-        *len = text_.size();
-      }
-      return true;
-    }
+    // Blanks are a formula's text result; for every other type they are no value.
+    if (!typeIs("str") && IsBlank(raw, rawLen)) return true;
+    if (typeIs("s")) return SharedStringValue(raw, rawLen, format, value, len);
     if (typeIs("b")) {
       *value = (rawLen == 1 && raw[0] == '0') ? "FALSE" : "TRUE";
       *len = std::strlen(*value);
@@ -470,36 +468,55 @@ class RowHandler : public XmlPieceHandler {
       TextValue(utf8_.data(), utf8_.size(), typeIs("e") ? reader_->GeneralFormat() : format, value, len);
       return true;
     }
-    if (typeIs("d")) {
-      // An ISO 8601 date: shown by a date format as Excel shows its serial, else as a date.
-      double serial;
-      if (format.ShowsDates() && IsoDateTimeSerial(raw, rawLen, reader_->Date1904(), &serial)) {
-        format.Number(serial, reader_->Date1904(), &text_);
-        *value = text_.data();
-        *len = text_.size();
-      } else if (FormatIsoDateTime(raw, rawLen, number_, len)) {
-        *value = number_;
-      } else {
-        TextValue(raw, rawLen, reader_->GeneralFormat(), value, len);
-      }
-      return true;
+    if (typeIs("d")) IsoDateValue(raw, rawLen, format, value, len);
+    else NumberValue(raw, rawLen, format, value, len);  // type "n" or none
+    return true;
+  }
+
+  bool SharedStringValue(const char* raw, size_t rawLen, const CellFormat& format, const char** value, size_t* len) {
+    unsigned long index;
+    if (!ParseUnsigned(raw, rawLen, &index) || !reader_->SharedString(index, value, len)) return false;
+    if (format.FormatsText()) {
+      format.Text(*value, *len, &text_);
+      Take(text_, value, len);
     }
-    // A number (type "n" or none), shown in the way its number format says.
+    return true;
+  }
+
+  // An ISO 8601 date: shown by a date format as Excel shows its serial, else as a date.
+  void IsoDateValue(const char* raw, size_t rawLen, const CellFormat& format, const char** value, size_t* len) {
+    double serial;
+    if (format.ShowsDates() && IsoDateTimeSerial(raw, rawLen, reader_->Date1904(), &serial)) {
+      format.Number(serial, reader_->Date1904(), &text_);
+      Take(text_, value, len);
+    } else if (FormatIsoDateTime(raw, rawLen, number_, len)) {
+      *value = number_;
+    } else {
+      TextValue(raw, rawLen, reader_->GeneralFormat(), value, len);
+    }
+  }
+
+  // A number, shown in the way its number format says; what is no number after all stays
+  // the text it is.
+  void NumberValue(const char* raw, size_t rawLen, const CellFormat& format, const char** value, size_t* len) {
     if (format.IsGeneral() && IsPlainInteger(raw, rawLen)) {
       *value = raw;  // already the text the general format shows
       *len = rawLen;
-      return true;
+      return;
     }
     char* end = nullptr;
     double d = std::strtod(raw, &end);
     if (end != raw + rawLen) {
-      TextValue(raw, rawLen, reader_->GeneralFormat(), value, len);  // not a number after all: keep the text
-      return true;
+      TextValue(raw, rawLen, reader_->GeneralFormat(), value, len);
+      return;
     }
     format.Number(d, reader_->Date1904(), &text_);
-    *value = text_.data();
-    *len = text_.size();
-    return true;
+    Take(text_, value, len);
+  }
+
+  static void Take(const std::string& text, const char** value, size_t* len) {
+    *value = text.data();
+    *len = text.size();
   }
 
   const XlsxReader* reader_;
