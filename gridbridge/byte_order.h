@@ -1,5 +1,6 @@
-// Little-endian reading of the fixed layouts inside workbooks (ZIP records, compound-file
-// headers and sectors, BIFF8 records): the one place where byte order is handled.
+// Byte order in one place: little-endian reading of the fixed layouts inside workbooks (ZIP
+// records, compound-file headers and sectors, BIFF records, UTF-16LE text) and the big-endian
+// 16-bit unit of UTF-16BE text.
 #pragma once
 #include <cstdint>
 #include <cstring>
@@ -27,5 +28,8 @@ inline double ReadLeDouble(const unsigned char* p) {
   std::memcpy(&value, &bits, sizeof value);
   return value;
 }
+
+// The 16-bit value stored most significant byte first at p (two readable bytes).
+inline uint16_t ReadBe16(const unsigned char* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 
 }  // namespace gridbridge

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "gridbridge/byte_order.h"
 #include "gridbridge/cell_text.h"
 #include "gridbridge/workbook_reader.h"
 #include "platform/codepage.h"
@@ -143,8 +144,8 @@ std::unique_ptr<WorkbookReader> OpenCsvFromMemory(std::string bytes) {
     size_t units = (bytes.size() - bom) / 2;
     std::u16string wide(units, u'\0');
     for (size_t i = 0; i < units; ++i) {
-      unsigned char a = static_cast<unsigned char>(bytes[bom + 2 * i]), b = static_cast<unsigned char>(bytes[bom + 2 * i + 1]);
-      wide[i] = static_cast<char16_t>(encoding == TextEncoding::kUtf16Le ? (a | (b << 8)) : ((a << 8) | b));
+      const unsigned char* unit = reinterpret_cast<const unsigned char*>(bytes.data()) + bom + 2 * i;
+      wide[i] = static_cast<char16_t>(encoding == TextEncoding::kUtf16Le ? ReadLe16(unit) : ReadBe16(unit));
       if (wide[i] == 0) return nullptr;  // binary data, not text
     }
     for (char16_t& c : wide)

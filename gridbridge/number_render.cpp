@@ -118,26 +118,33 @@ void AppendPadded(std::string* out, long long n, int width) {
   *out += s;
 }
 
-// The best fraction num/den for f (0 <= f) with den at most maxDen, or with den fixed; the
-// smallest denominator among equally good ones.
+// The fraction num/den nearest to f (0 <= f < 1e12) with den at most maxDen, or with den
+// fixed: from the continued fraction of f, the last convergent within the bound or the best
+// semiconvergent after it (the nearer one, the smaller denominator when both are as near).
 void BestFraction(double f, int maxDen, int fixedDen, long long* num, long long* den) {
   if (fixedDen > 0) {
     *den = fixedDen;
     *num = static_cast<long long>(std::floor(f * fixedDen + 0.5));
     return;
   }
-  *den = 1;
-  *num = static_cast<long long>(std::floor(f + 0.5));
-  double bestError = std::fabs(f - static_cast<double>(*num));
-  for (int d = 2; d <= maxDen && bestError > 0; ++d) {
-    long long n = static_cast<long long>(std::floor(f * d + 0.5));
-    double error = std::fabs(f - static_cast<double>(n) / d);
-    if (error < bestError - 1e-12) {
-      bestError = error;
-      *num = n;
-      *den = d;
-    }
+  long long p0 = 0, q0 = 1, p1 = 1, q1 = 0;  // the convergents before and at the current term
+  double x = f;
+  for (int terms = 0; terms < 64; ++terms) {
+    double a = std::floor(x);
+    if (a > 1e12 || q1 * a + q0 > maxDen) break;
+    long long ai = static_cast<long long>(a);
+    long long p2 = ai * p1 + p0, q2 = ai * q1 + q0;
+    p0 = p1, q0 = q1, p1 = p2, q1 = q2;
+    if (x - a < 1e-12) break;
+    x = 1 / (x - a);
   }
+  long long k = q1 ? (maxDen - q0) / q1 : 0;  // the largest step of the semiconvergent
+  long long ps = p0 + k * p1, qs = q0 + k * q1;
+  double convergentError = std::fabs(f - static_cast<double>(p1) / q1);
+  double semiError = std::fabs(f - static_cast<double>(ps) / qs);
+  bool semi = semiError < convergentError - 1e-15 || (semiError <= convergentError && qs < q1);
+  *num = semi ? ps : p1;
+  *den = semi ? qs : q1;
 }
 
 // The digits a number section shows, worked out before its tokens are written.

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "gridbridge/byte_order.h"
+
 namespace gridbridge {
 
 namespace {
@@ -11,7 +13,7 @@ namespace {
 bool IsBareOldBiff(const std::string& bytes) {
   if (bytes.size() < 8) return false;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  unsigned size = p[2] | (p[3] << 8), version = p[4] | (p[5] << 8);
+  unsigned size = ReadLe16(p + 2), version = ReadLe16(p + 4);
   bool bof = p[0] == 0x09 && (p[1] == 0x00 || p[1] == 0x02 || p[1] == 0x04 ||
                               (p[1] == 0x08 && version >= 0x0200 && version < 0x0600));
   return bof && size >= 4 && size <= 20;

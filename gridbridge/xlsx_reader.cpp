@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -299,33 +300,27 @@ bool XlsxReader::LoadStyles() {
   if (!ReadPart(stylesPart_, &text) || !Parse(doc.get(), &text[0])) return false;
   Node* root = doc->first_node();
   if (!root) return false;
-  std::vector<std::pair<unsigned long, std::string>> custom;
+  std::unordered_map<unsigned long, std::string> custom;  // the workbook's own codes by id (the last one wins)
   if (Node* fmts = Child(root, "numFmts"))
     for (Node* f = Child(fmts, "numFmt"); f; f = Sibling(f, "numFmt")) {
       unsigned long id;
       std::string idText = AttrText(f, "numFmtId");
-      if (ParseUnsigned(idText.data(), idText.size(), &id)) custom.emplace_back(id, AttrText(f, "formatCode"));
+      if (ParseUnsigned(idText.data(), idText.size(), &id)) custom[id] = AttrText(f, "formatCode");
     }
-  std::vector<std::pair<unsigned long, uint32_t>> prepared;  // format id -> index into formats_
+  std::unordered_map<unsigned long, uint32_t> prepared;  // format id -> index into formats_
   if (Node* xfs = Child(root, "cellXfs"))
     for (Node* xf = Child(xfs, "xf"); xf; xf = Sibling(xf, "xf")) {
       unsigned long id = 0;
       std::string idText = AttrText(xf, "numFmtId");
       ParseUnsigned(idText.data(), idText.size(), &id);
-      uint32_t index = 0;
-      bool found = false;
-      for (const auto& p : prepared)
-        if (p.first == id) index = p.second, found = true;
-      if (!found) {
-        const char* code = nullptr;
-        for (const auto& c : custom)
-          if (c.first == id) code = c.second.c_str();
-        index = static_cast<uint32_t>(formats_.size());
+      auto it = prepared.find(id);
+      if (it == prepared.end()) {
+        auto c = custom.find(id);
+        it = prepared.emplace(id, static_cast<uint32_t>(formats_.size())).first;
         formats_.emplace_back();
-        formats_.back().Prepare(static_cast<int>(id), code);
-        prepared.emplace_back(id, index);
+        formats_.back().Prepare(static_cast<int>(id), c == custom.end() ? nullptr : c->second.c_str());
       }
-      xfFormats_.push_back(index);
+      xfFormats_.push_back(it->second);
     }
   return true;
 }

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string.h>
 
+#include "gridbridge/byte_order.h"
+
 namespace gridbridge {
 namespace {
 
@@ -67,8 +69,8 @@ int Utf16FormOf(const char* p, size_t n, size_t* bom) {
 // calls through *high. Unpaired surrogates become U+FFFD.
 void Utf16ToUtf8(const char* p, size_t n, int form, unsigned* high, std::string* out) {
   for (size_t i = 0; i + 1 < n; i += 2) {
-    unsigned a = static_cast<unsigned char>(p[i]), b = static_cast<unsigned char>(p[i + 1]);
-    unsigned unit = form == 1 ? (a | (b << 8)) : ((a << 8) | b);
+    const unsigned char* at = reinterpret_cast<const unsigned char*>(p + i);
+    unsigned unit = form == 1 ? ReadLe16(at) : ReadBe16(at);
     if (unit >= 0xD800 && unit <= 0xDBFF) {
       if (*high) AppendUtf8(out, 0xFFFD);
       *high = unit;
