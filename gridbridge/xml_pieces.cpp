@@ -86,6 +86,7 @@ void Utf16ToUtf8(const char* p, size_t n, int form, unsigned* high, std::string*
     AppendUtf8(out, unit);
   }
 }
+
 bool EndsName(char c) { return IsSpace(c) || c == '>' || c == '/' || c == '\0'; }
 
 class Scanner {
