@@ -103,19 +103,23 @@ void RoundDecimal(const Decimal& d, int decimals, std::string* integer, std::str
   fraction->assign(all, static_cast<size_t>(whole), std::string::npos);
 }
 
-std::string DigitsOf(long long n) {
-  std::string s;
+// Appends n (>= 0) in decimal, with leading zeros to at least width digits.
+void AppendPadded(std::string* out, long long n, int width) {
+  char digits[48];
+  char* end = digits + sizeof digits;
+  char* p = end;
   do {
-    s.insert(s.begin(), static_cast<char>('0' + n % 10));
+    *--p = static_cast<char>('0' + n % 10);
     n /= 10;
-  } while (n);
-  return s;
+  } while (n && p > digits + 24);
+  while (end - p < width && p > digits) *--p = '0';
+  out->append(p, static_cast<size_t>(end - p));
 }
 
-void AppendPadded(std::string* out, long long n, int width) {
-  std::string s = DigitsOf(n);
-  if (static_cast<int>(s.size()) < width) out->append(static_cast<size_t>(width) - s.size(), '0');
-  *out += s;
+std::string DigitsOf(long long n) {
+  std::string s;
+  AppendPadded(&s, n, 1);
+  return s;
 }
 
 // The fraction num/den nearest to f (0 <= f < 1e12) with den at most maxDen, or with den

@@ -98,9 +98,11 @@ bool IsPlainInteger(const char* text, size_t len) {
   return true;
 }
 
+bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 bool IsBlank(const char* text, size_t len) {
   for (size_t i = 0; i < len; ++i)
-    if (text[i] != ' ' && text[i] != '\t' && text[i] != '\r' && text[i] != '\n') return false;
+    if (!IsXmlSpace(text[i])) return false;
   return true;
 }
 
@@ -109,8 +111,46 @@ std::string FolderOf(const std::string& part) {
   return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
 }
 
+// rapidxml drops text that is whitespace alone (<t> </t>, a rich-text run of one space). For
+// an element that came out without children, the text is found in the parsed piece: the bytes
+// after its start tag up to its end tag, which parsing left as they were, when they are
+// whitespace only. False for an element without text.
+bool BlankText(Node* element, const char** text, size_t* len) {
+  // Parsing wrote a terminator over the byte after the name (or after the last attribute's
+  // value, over its closing quote).
+  Attribute* last = element->last_attribute();
+  const char* p = last ? last->value() + last->value_size() : element->name() + element->name_size();
+  const char* q = p + 1;
+  while (IsXmlSpace(*q)) ++q;
+  const char* start;
+  if (*q == '>') {
+    start = q + 1;  // <t > or <t xml:space="preserve">
+  } else if (*q == '/') {
+    return false;  // <t a="b"/>
+  } else if (!last) {
+    start = p + 1;  // <t>: the terminator took the place of its '>'
+  } else {
+    q = std::strchr(q, '>');  // after a value that entities made shorter
+    if (!q || q[-1] == '/') return false;
+    start = q + 1;
+  }
+  const char* end = start;
+  while (IsXmlSpace(*end)) ++end;
+  size_t n = element->name_size();
+  if (end == start || end[0] != '<' || end[1] != '/' || std::strncmp(end + 2, element->name(), n) != 0) return false;
+  const char* close = end + 2 + n;
+  while (IsXmlSpace(*close)) ++close;
+  if (*close != '>') return false;
+  *text = start;
+  *len = static_cast<size_t>(end - start);
+  return true;
+}
+
 // The text of an element: its character data and CDATA sections, in order, appended.
 void AppendText(Node* element, std::string* utf8) {
+  const char* blank;
+  size_t blankLen;
+  if (!element->first_node() && BlankText(element, &blank, &blankLen)) utf8->append(blank, blankLen);
   for (Node* c = element->first_node(); c; c = c->next_sibling())
     if (c->type() == rapidxml::node_data || c->type() == rapidxml::node_cdata) utf8->append(c->value(), c->value_size());
 }
@@ -122,6 +162,7 @@ void ElementText(Node* element, std::string* joined, const char** text, size_t* 
   if (!first || (!first->next_sibling() && first->type() == rapidxml::node_data)) {
     *text = first ? first->value() : "";
     *len = first ? first->value_size() : 0;
+    if (!first) BlankText(element, text, len);
     return;
   }
   joined->clear();
@@ -328,8 +369,8 @@ bool XlsxReader::LoadStyles() {
 class SharedStringHandler : public XmlPieceHandler {
  public:
   explicit SharedStringHandler(XlsxReader* reader) : reader_(reader), doc_(new Document) {}
-  bool OnPiece(char* text, size_t len) override {
-    if (!Parse(doc_.get(), KeepBlankText(text, len, &copy_))) return false;
+  bool OnPiece(char* text, size_t) override {
+    if (!Parse(doc_.get(), text)) return false;
     Node* si = doc_->first_node();
     if (!si) return false;
     CollectText(si, &utf8_);
@@ -343,7 +384,7 @@ class SharedStringHandler : public XmlPieceHandler {
  private:
   XlsxReader* reader_;
   std::unique_ptr<Document> doc_;
-  std::string utf8_, value_, copy_;
+  std::string utf8_, value_;
 };
 
 bool XlsxReader::LoadSharedStrings() {
@@ -361,8 +402,8 @@ class RowHandler : public XmlPieceHandler {
  public:
   RowHandler(const XlsxReader* reader, SheetTable* table) : reader_(reader), table_(table), doc_(new Document) {}
 
-  bool OnPiece(char* text, size_t len) override {
-    if (!Parse(doc_.get(), KeepBlankText(text, len, &copy_))) return false;
+  bool OnPiece(char* text, size_t) override {
+    if (!Parse(doc_.get(), text)) return false;
     Node* row = doc_->first_node();
     if (!row) return false;
     long rowNumber;
@@ -518,7 +559,7 @@ class RowHandler : public XmlPieceHandler {
   SheetTable* table_;
   std::unique_ptr<Document> doc_;
   long lastRow_ = 0;
-  std::string utf8_, text_, formatted_, joined_, copy_;
+  std::string utf8_, text_, formatted_, joined_;
   char number_[64];
 };
 

@@ -319,29 +319,4 @@ void ConvertUtf16Xml(std::string* part) {
   part->swap(out);
 }
 
-char* KeepBlankText(char* piece, size_t len, std::string* copy) {
-  const char* end = piece + len;
-  const char* from = piece;  // copied up to here
-  bool copied = false;
-  for (const char* p = piece; (p = static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p))));) {
-    const char* text = ++p;
-    while (p < end && IsSpace(*p)) ++p;
-    if (p == text || end - p < 4 || p[0] != '<' || p[1] != '/') continue;
-    const char* name = p + 2;
-    const char* nameEnd = name;
-    while (nameEnd < end && !EndsName(*nameEnd)) ++nameEnd;
-    size_t localLen;
-    const char* local = LocalName(name, static_cast<size_t>(nameEnd - name), &localLen);
-    if (localLen != 1 || (*local != 't' && *local != 'v')) continue;
-    if (!copied) copy->clear(), copied = true;
-    copy->append(from, text);
-    for (const char* c = text; c < p; ++c) *copy += *c == ' ' ? "&#32;" : *c == '\t' ? "&#9;" : *c == '\n' ? "&#10;" : "&#13;";
-    from = p;
-  }
-  if (!copied) return piece;
-  copy->append(from, end);
-  copy->push_back('\0');
-  return &(*copy)[0];
-}
-
 }  // namespace gridbridge

@@ -48,10 +48,6 @@ class Utf8XmlSource : public XmlSource {
 // A whole XML part in UTF-16 (as Utf8XmlSource tells it) converted to UTF-8 in place.
 void ConvertUtf16Xml(std::string* part);
 
-// The piece (len bytes, zero-terminated) with the text of its <t> and <v> elements kept when
-// it is whitespace only: such text is written as character references in a copy (rapidxml
-// drops text that is whitespace alone). Returns the piece itself when it holds none.
-char* KeepBlankText(char* piece, size_t len, std::string* copy);
 
 // The part of an XML name after its namespace prefix.
 const char* LocalName(const char* name, size_t len, size_t* localLen);

@@ -229,6 +229,8 @@ TEST_F(GridBridge, WhitespaceAndCdataTextIsKept) {
       {"A1", "test3 aaa"}, {"B1", "Excel 2010 (ALWAYS"}, {"C1", "  前後  "}, {"D1", "\t"},
       // CDATA sections, alone and among plain text; the indentation between runs is no text.
       {"E1", "<b>&amp;</b>"}, {"F1", "a b c"}, {"G1", "A B"}, {"H1", "<none>"},
+      // Blank runs with and without xml:space, spaced tags, and empty runs between them.
+      {"I1", "a  b"},
       // An inline string in CDATA, one of spaces alone, a formula's result of tabs and spaces,
       // a number in CDATA, inline rich text.
       {"A2", "Hello CDATA"}, {"B2", "   "}, {"C2", "\t   \t"}, {"D2", "42"}, {"E2", "名前 太郎"},

@@ -333,8 +333,10 @@ def whitespace_workbook():
         '<t>a<![CDATA[ b ]]>c</t>',
         '\n  <r>\n    <t>A</t>\n  </r>\n  <r>\n    <t xml:space="preserve"> </t>\n  </r>\n  <r><t>B</t></r>\n',
         '<t/>',
+        '<r><t>a</t></r><r><t> </t></r><r><t xml:space="preserve" > </t ></r><r><t/></r>'
+        '<r><t xml:space="preserve"/></r><r><t></t></r><r><t>b</t></r>',
     ]
-    cells = "".join('<c r="%s1" t="s"><v>%d</v></c>' % ("ABCDEFGH"[i], i) for i in range(len(shared)))
+    cells = "".join('<c r="%s1" t="s"><v>%d</v></c>' % ("ABCDEFGHI"[i], i) for i in range(len(shared)))
     row2 = ('<c r="A2" t="inlineStr"><is><t><![CDATA[Hello CDATA]]></t></is></c>'
             '<c r="B2" t="inlineStr"><is><t xml:space="preserve">   </t></is></c>'
             '<c r="C2" t="str"><f>CHAR(9)&amp;"   "&amp;CHAR(9)</f><v xml:space="preserve">\t   \t</v></c>'
