@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "gridbridge/byte_order.h"
 #include "gridbridge/compound_file.h"
 #include "platform/codepage.h"
 
@@ -12,6 +13,9 @@ namespace {
 
 enum RecordType : uint16_t {
   kFormula = 0x0006,
+  kBof2 = 0x0009,  // the BOF records of BIFF2, BIFF3 and BIFF4
+  kBof3 = 0x0209,
+  kBof4 = 0x0409,
   kEof = 0x000A,
   kDateMode = 0x0022,
   kFilePass = 0x002F,
@@ -25,6 +29,7 @@ enum RecordType : uint16_t {
   kNumber = 0x0203,
   kLabel = 0x0204,
   kBoolErr = 0x0205,
+  kFormulaOld = 0x0206,  // the FORMULA record of BIFF3 and BIFF4, which some writers still use
   kString = 0x0207,
   kRk = 0x027E,
   kFormat = 0x041E,
@@ -33,18 +38,11 @@ enum RecordType : uint16_t {
 
 const uint16_t kBiff8 = 0x0600;
 const uint16_t kGlobalsSubstream = 0x0005;
+const uint16_t kWorksheetSubstream = 0x0010;
+const uint16_t kMacroSheetSubstream = 0x0040;
+// How far from the offset that BOUNDSHEET records a sheet's BOF may lie and still be found.
+const size_t kNearBof = 32;
 
-uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-double GetDouble(const unsigned char* p) {
-  uint64_t bits = static_cast<uint64_t>(Get32(p)) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
-  double v;
-  std::memcpy(&v, &bits, sizeof v);
-  return v;
-}
 
 // An RK value: a 30-bit integer or the top 30 bits of a double, optionally divided by 100.
 double RkValue(uint32_t rk) {
@@ -83,27 +81,33 @@ struct Record {
 // Reads the record header at `pos`; false when the header or the data runs past the end.
 bool RecordAt(const std::vector<unsigned char>& s, size_t pos, Record* r) {
   if (pos > s.size() || s.size() - pos < 4) return false;
-  r->type = Get16(&s[pos]);
-  r->size = Get16(&s[pos + 2]);
+  r->type = ReadLe16(&s[pos]);
+  r->size = ReadLe16(&s[pos + 2]);
   r->data = pos + 4;
   return s.size() - r->data >= r->size;
 }
 
-// Appends the text of UTF-16 code units in code page 932; ASCII is copied as it is.
-void AppendCp932(const std::u16string& units, std::string& out) {
+// Appends the text of UTF-16 code units in code page 932; ASCII is copied as it is. In cell
+// texts the yen sign U+00A5 becomes the full-width yen (0x818F), not 0x5C.
+void AppendCp932(const std::u16string& units, std::string& out, bool cellText = true) {
   bool ascii = true;
   for (char16_t c : units)
     if (c >= 0x80 || c == 0) ascii = false;
   if (ascii) {
     out.append(units.begin(), units.end());
+  } else if (cellText && units.find(u'\u00A5') != std::u16string::npos) {
+    std::u16string widened = units;
+    for (char16_t& c : widened)
+      if (c == u'\u00A5') c = u'\uFFE5';
+    out += platform::Utf16ToCp932(widened.data(), widened.size());
   } else {
     out += platform::Utf16ToCp932(units.data(), units.size());
   }
 }
 
-std::string ToCp932(const std::u16string& units) {
+std::string ToCp932(const std::u16string& units, bool cellText = true) {
   std::string out;
-  AppendCp932(units, out);
+  AppendCp932(units, out, cellText);
   return out;
 }
 
@@ -123,11 +127,11 @@ class ContinuedData {
     segments_.push_back({r.data, r.data + r.size});
     pos = r.data + r.size;
     while (RecordAt(s, pos, &r) && r.type == kContinue) {
-      segments_.push_back({r.data, r.data + r.size});
+      if (r.size) segments_.push_back({r.data, r.data + r.size});  // an empty one carries nothing
       pos = r.data + r.size;
     }
     // A CONTINUE header that is cut off is damage, not the end of the sequence.
-    if (pos < s.size() && s.size() - pos >= 4 && Get16(&s[pos]) == kContinue && !RecordAt(s, pos, &r)) return false;
+    if (pos < s.size() && s.size() - pos >= 4 && ReadLe16(&s[pos]) == kContinue && !RecordAt(s, pos, &r)) return false;
     *next = pos;
     after_.assign(segments_.size(), 0);
     for (size_t i = segments_.size() - 1; i > 0; --i)
@@ -185,9 +189,14 @@ class ContinuedData {
       size_t want = count - out.size();
       if (wide) {
         size_t n = avail / 2;
-        if (n == 0) return false;  // half a character before the seam
+        if (n == 0) {
+          // Half a character before the seam, written by a broken writer: the byte is
+          // dropped, and the next record goes on with its own flags byte.
+          at_ = segments_[seg_].second;
+          continue;
+        }
         if (n > want) n = want;
-        for (size_t i = 0; i < n; ++i) out += static_cast<char16_t>(Get16(p + 2 * i));
+        for (size_t i = 0; i < n; ++i) out += static_cast<char16_t>(ReadLe16(p + 2 * i));
         at_ += 2 * n;
       } else {
         size_t n = avail < want ? avail : want;
@@ -221,14 +230,16 @@ class ContinuedData {
 bool ReadRecordString(const unsigned char* p, const unsigned char* end, bool countIs16, std::u16string& out) {
   out.clear();
   size_t head = countIs16 ? 3 : 2;
+  // An empty string may end before its flags byte (a LABEL of eight bytes): it is empty.
+  if (countIs16 && end - p == 2 && ReadLe16(p) == 0) return true;
   if (static_cast<size_t>(end - p) < head) return false;
-  size_t count = countIs16 ? Get16(p) : p[0];
+  size_t count = countIs16 ? ReadLe16(p) : p[0];
   bool wide = (p[head - 1] & 1) != 0;
   p += head;
   size_t bytes = count * (wide ? 2 : 1);
   if (static_cast<size_t>(end - p) < bytes) return false;
   out.reserve(count);
-  for (size_t i = 0; i < count; ++i) out += static_cast<char16_t>(wide ? Get16(p + 2 * i) : p[i]);
+  for (size_t i = 0; i < count; ++i) out += static_cast<char16_t>(wide ? ReadLe16(p + 2 * i) : p[i]);
   return true;
 }
 
@@ -236,18 +247,18 @@ bool ReadRecordString(const unsigned char* p, const unsigned char* end, bool cou
 bool ReadSharedString(ContinuedData& d, std::u16string& out) {
   unsigned char head[3];
   if (!d.Bytes(head, 3)) return false;
-  size_t count = Get16(head);
+  size_t count = ReadLe16(head);
   unsigned char flags = head[2];
   size_t runs = 0;
   size_t extended = 0;
   unsigned char b[4];
   if (flags & 0x08) {
     if (!d.Bytes(b, 2)) return false;
-    runs = Get16(b);
+    runs = ReadLe16(b);
   }
   if (flags & 0x04) {
     if (!d.Bytes(b, 4)) return false;
-    extended = Get32(b);
+    extended = ReadLe32(b);
   }
   if (!d.Chars(count, (flags & 1) != 0, out)) return false;
   if (runs * 4 + extended > d.Left()) return false;
@@ -260,18 +271,21 @@ int ExtractWorkbookStream(const unsigned char* data, size_t size, std::vector<un
   stream.clear();
   CompoundFile cf;
   int r = cf.Open(data, size);
-  if (r == kCompoundNotCompoundFile) return kBiffNotWorkbook;
-  if (r != kCompoundOk) return kBiffDamaged;
+  if (r != kReadOk) return r;
+  // Excel 97 and later name the stream "Workbook"; Excel 5 and 95, and a few later writers,
+  // "Book" (in any case).
   r = cf.ReadStream("Workbook", stream);
-  if (r == kCompoundNoSuchStream) return kBiffNotWorkbook;
-  if (r != kCompoundOk) return kBiffDamaged;
-  return kBiffOk;
+  if (r == kReadNoSuchStream) r = cf.ReadStream("Book", stream);
+  if (r != kReadNoSuchStream) return r;
+  // A workbook encrypted with a password (any format) is a compound file of this stream.
+  std::vector<unsigned char> probe;
+  return cf.ReadStream("EncryptedPackage", probe) == kReadNoSuchStream ? kReadNotThisFormat : kReadEncrypted;
 }
 
 int Biff8Workbook::Load(const unsigned char* data, size_t size) {
   std::vector<unsigned char> stream;
   int r = ExtractWorkbookStream(data, size, stream);
-  if (r != kBiffOk) {
+  if (r != kReadOk) {
     Reset();
     return r;
   }
@@ -282,7 +296,7 @@ int Biff8Workbook::LoadStream(std::vector<unsigned char> stream) {
   Reset();
   stream_ = std::move(stream);
   int r = ReadGlobals();
-  if (r != kBiffOk) Reset();
+  if (r != kReadOk) Reset();
   return r;
 }
 
@@ -299,8 +313,12 @@ void Biff8Workbook::Reset() {
 int Biff8Workbook::ReadGlobals() {
   const std::vector<unsigned char>& s = stream_;
   Record r;
-  if (!RecordAt(s, 0, &r) || r.type != kBof || r.size < 4) return kBiffNotWorkbook;
-  if (Get16(&s[r.data]) != kBiff8 || Get16(&s[r.data + 2]) != kGlobalsSubstream) return kBiffNotWorkbook;
+  if (!RecordAt(s, 0, &r)) return kReadNotThisFormat;
+  if (r.type == kBof2 || r.type == kBof3 || r.type == kBof4) return kReadOldFormat;
+  if (r.type != kBof || r.size < 4) return kReadNotThisFormat;
+  uint16_t version = ReadLe16(&s[r.data]);
+  if (version >= 0x0200 && version < kBiff8) return kReadOldFormat;  // BIFF5 (Excel 5, 95) and older
+  if (version != kBiff8 || ReadLe16(&s[r.data + 2]) != kGlobalsSubstream) return kReadNotThisFormat;
 
   std::unordered_map<uint16_t, std::string> codes;
   std::vector<uint16_t> xfIds;
@@ -308,7 +326,7 @@ int Biff8Workbook::ReadGlobals() {
   size_t pos = r.data + r.size;
   bool ended = false;
   while (!ended) {
-    if (!RecordAt(s, pos, &r)) return kBiffDamaged;
+    if (!RecordAt(s, pos, &r)) return kReadDamaged;
     const unsigned char* p = s.data() + r.data;
     const unsigned char* end = p + r.size;
     size_t next = r.data + r.size;
@@ -317,44 +335,44 @@ int Biff8Workbook::ReadGlobals() {
         ended = true;
         break;
       case kFilePass:
-        return kBiffEncrypted;
+        return kReadEncrypted;
       case kDateMode:
-        if (r.size < 2) return kBiffDamaged;
-        date1904_ = Get16(p) == 1;
+        if (r.size < 2) return kReadDamaged;
+        date1904_ = ReadLe16(p) == 1;
         break;
       case kBoundSheet: {
-        if (r.size < 6) return kBiffDamaged;
+        if (r.size < 6) return kReadDamaged;
         Biff8Sheet sheet;
-        sheet.offset = Get32(p);
+        sheet.offset = ReadLe32(p);
         sheet.type = p[5];
-        if (!ReadRecordString(p + 6, end, false, units)) return kBiffDamaged;
-        sheet.name = ToCp932(units);
+        if (!ReadRecordString(p + 6, end, false, units)) return kReadDamaged;
+        sheet.name = ToCp932(units, false);  // as the user types it, 0x5C for the yen
         if (sheet.type == 0 || sheet.type == 1) sheets_.push_back(std::move(sheet));
         break;
       }
       case kFormat:
-        if (r.size < 2) return kBiffDamaged;
-        if (!ReadRecordString(p + 2, end, true, units)) return kBiffDamaged;
-        codes[Get16(p)] = platform::Utf16ToUtf8(units.data(), units.size());
+        if (r.size < 2) return kReadDamaged;
+        if (!ReadRecordString(p + 2, end, true, units)) return kReadDamaged;
+        codes[ReadLe16(p)] = platform::Utf16ToUtf8(units.data(), units.size());
         break;
       case kXf:
-        if (r.size < 4) return kBiffDamaged;
-        xfIds.push_back(Get16(p + 2));
+        if (r.size < 4) return kReadDamaged;
+        xfIds.push_back(ReadLe16(p + 2));
         break;
       case kSst: {
         ContinuedData d;
-        if (!d.Start(s, pos, &next)) return kBiffDamaged;
+        if (!d.Start(s, pos, &next)) return kReadDamaged;
         unsigned char head[8];
-        if (!d.Bytes(head, 8)) return kBiffDamaged;
-        size_t unique = Get32(head + 4);
-        // Each string takes at least three bytes: never trust the count beyond that.
-        if (unique > d.Left() / 3) return kBiffDamaged;
-        sstEnds_.reserve(unique);
+        if (!d.Bytes(head, 8)) return kReadDamaged;
+        size_t unique = ReadLe32(head + 4);
+        // Each string takes at least three bytes: never trust the count beyond that. Some
+        // writers declare more strings than they wrote: the table ends with its data.
+        sstEnds_.reserve(unique < d.Left() / 3 ? unique : d.Left() / 3);
         sstPool_.reserve(d.Left());
-        for (size_t i = 0; i < unique; ++i) {
-          if (!ReadSharedString(d, units)) return kBiffDamaged;
+        for (size_t i = 0; i < unique && d.Left() > 0; ++i) {
+          if (!ReadSharedString(d, units)) return kReadDamaged;
           AppendCp932(units, sstPool_);
-          if (sstPool_.size() > 0xFFFFFFFFu) return kBiffDamaged;
+          if (sstPool_.size() > 0xFFFFFFFFu) return kReadDamaged;
           sstEnds_.push_back(static_cast<uint32_t>(sstPool_.size()));
         }
         sstPool_.shrink_to_fit();
@@ -381,7 +399,7 @@ int Biff8Workbook::ReadGlobals() {
     }
     xfFormat_.push_back(it->second);
   }
-  return kBiffOk;
+  return kReadOk;
 }
 
 const Biff8NumberFormat& Biff8Workbook::FormatOfXf(uint16_t xf) const {
@@ -395,23 +413,42 @@ int Biff8Workbook::FindSheet(const char* name) const {
   return -1;
 }
 
+size_t Biff8Workbook::SheetBof(uint32_t offset) const {
+  // A sheet's BOF at the recorded offset, or else the nearest BIFF8 worksheet or macro sheet
+  // BOF a few bytes off it (as some writers record it).
+  auto sheetBof = [this](size_t pos, bool strict) {
+    Record r;
+    if (!RecordAt(stream_, pos, &r) || r.type != kBof || r.size < 4) return false;
+    uint16_t kind = ReadLe16(&stream_[r.data + 2]);
+    if (!strict) return kind != kGlobalsSubstream;
+    return ReadLe16(&stream_[r.data]) == kBiff8 && (kind == kWorksheetSubstream || kind == kMacroSheetSubstream);
+  };
+  if (sheetBof(offset, false)) return offset;
+  for (size_t d = 1; d <= kNearBof; ++d) {
+    if (offset >= d && sheetBof(offset - d, true)) return offset - d;
+    if (sheetBof(static_cast<size_t>(offset) + d, true)) return static_cast<size_t>(offset) + d;
+  }
+  return offset;
+}
+
 int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
-  if (index >= sheets_.size()) return kBiffNoSuchSheet;
+  if (index >= sheets_.size()) return kReadNoSuchSheet;
   const std::vector<unsigned char>& s = stream_;
   Record r;
-  size_t pos = sheets_[index].offset;
-  if (!RecordAt(s, pos, &r) || r.type != kBof || r.size < 4) return kBiffDamaged;
-  if (Get16(&s[r.data + 2]) == kGlobalsSubstream) return kBiffDamaged;
+  size_t pos = SheetBof(sheets_[index].offset);
+  if (!RecordAt(s, pos, &r) || r.type != kBof || r.size < 4) return kReadDamaged;
+  if (ReadLe16(&s[r.data + 2]) == kGlobalsSubstream) return kReadDamaged;
 
   // Charts embedded in a worksheet are substreams of their own, BOF to EOF, inside it:
   // only the records at depth 1 belong to the sheet.
   int depth = 0;
   bool stringPending = false;  // a FORMULA whose text result follows in a STRING record
   uint32_t pendingRow = 0, pendingColumn = 0;
+  const Biff8NumberFormat* pendingFormat = &general_;
   std::u16string units;
   std::string text;
   while (true) {
-    if (!RecordAt(s, pos, &r)) return kBiffDamaged;
+    if (!RecordAt(s, pos, &r)) return kReadDamaged;
     const unsigned char* p = s.data() + r.data;
     const unsigned char* end = p + r.size;
     size_t next = r.data + r.size;
@@ -422,58 +459,63 @@ int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
     } else if (depth == 1) {
       switch (r.type) {
         case kLabelSst: {
-          if (r.size < 10) return kBiffDamaged;
-          uint32_t isst = Get32(p + 6);
-          if (isst >= sstEnds_.size()) return kBiffDamaged;
+          if (r.size < 10) return kReadDamaged;
+          uint32_t isst = ReadLe32(p + 6);
+          if (isst >= sstEnds_.size()) return kReadDamaged;
           uint32_t begin = isst ? sstEnds_[isst - 1] : 0;
-          sink.Text(Get16(p), Get16(p + 2), sstPool_.data() + begin, sstEnds_[isst] - begin);
+          sink.Text(ReadLe16(p), ReadLe16(p + 2), sstPool_.data() + begin, sstEnds_[isst] - begin,
+                    FormatOfXf(ReadLe16(p + 4)));
           break;
         }
         case kLabel:
         case kRString:
-          if (r.size < 6 || !ReadRecordString(p + 6, end, true, units)) return kBiffDamaged;
+          if (r.size < 6 || !ReadRecordString(p + 6, end, true, units)) return kReadDamaged;
           text = ToCp932(units);
-          sink.Text(Get16(p), Get16(p + 2), text.data(), text.size());
+          sink.Text(ReadLe16(p), ReadLe16(p + 2), text.data(), text.size(), FormatOfXf(ReadLe16(p + 4)));
           break;
         case kNumber:
-          if (r.size < 14) return kBiffDamaged;
-          sink.Number(Get16(p), Get16(p + 2), GetDouble(p + 6), FormatOfXf(Get16(p + 4)));
+          if (r.size < 14) return kReadDamaged;
+          sink.Number(ReadLe16(p), ReadLe16(p + 2), ReadLeDouble(p + 6), FormatOfXf(ReadLe16(p + 4)));
           break;
         case kRk:
-          if (r.size < 10) return kBiffDamaged;
-          sink.Number(Get16(p), Get16(p + 2), RkValue(Get32(p + 6)), FormatOfXf(Get16(p + 4)));
+          if (r.size < 10) return kReadDamaged;
+          sink.Number(ReadLe16(p), ReadLe16(p + 2), RkValue(ReadLe32(p + 6)), FormatOfXf(ReadLe16(p + 4)));
           break;
         case kMulRk: {
           // Row, first column, then six bytes (XF, RK) per cell, then the last column.
-          if (r.size < 12 || (r.size - 6) % 6 != 0) return kBiffDamaged;
-          uint32_t row = Get16(p);
-          uint32_t column = Get16(p + 2);
+          if (r.size < 12 || (r.size - 6) % 6 != 0) return kReadDamaged;
+          uint32_t row = ReadLe16(p);
+          uint32_t column = ReadLe16(p + 2);
           size_t cells = (r.size - 6) / 6;
           for (size_t i = 0; i < cells; ++i) {
             const unsigned char* c = p + 4 + 6 * i;
-            sink.Number(row, column + static_cast<uint32_t>(i), RkValue(Get32(c + 2)), FormatOfXf(Get16(c)));
+            sink.Number(row, column + static_cast<uint32_t>(i), RkValue(ReadLe32(c + 2)), FormatOfXf(ReadLe16(c)));
           }
           break;
         }
         case kBoolErr:
-          if (r.size < 8) return kBiffDamaged;
+          if (r.size < 8) return kReadDamaged;
           if (p[7] == 0) {
-            sink.Boolean(Get16(p), Get16(p + 2), p[6] != 0);
+            sink.Boolean(ReadLe16(p), ReadLe16(p + 2), p[6] != 0);
           } else if (const char* e = ErrorText(p[6])) {
-            sink.Error(Get16(p), Get16(p + 2), e);
+            sink.Error(ReadLe16(p), ReadLe16(p + 2), e);
           }
           break;
-        case kFormula: {
-          if (r.size < 20) return kBiffDamaged;
-          uint32_t row = Get16(p), column = Get16(p + 2);
+        case kFormula:
+        case kFormulaOld: {
+          // Row, column, XF, the cached result (8 bytes), flags, then the formula; the older
+          // record has no 4-byte field before the formula.
+          if (r.size < (r.type == kFormula ? 20 : 18)) return kReadDamaged;
+          uint32_t row = ReadLe16(p), column = ReadLe16(p + 2);
           const unsigned char* v = p + 6;
           stringPending = false;
           if (v[6] != 0xFF || v[7] != 0xFF) {
-            sink.Number(row, column, GetDouble(v), FormatOfXf(Get16(p + 4)));
+            sink.Number(row, column, ReadLeDouble(v), FormatOfXf(ReadLe16(p + 4)));
           } else if (v[0] == 0) {
             stringPending = true;
             pendingRow = row;
             pendingColumn = column;
+            pendingFormat = &FormatOfXf(ReadLe16(p + 4));
           } else if (v[0] == 1) {
             sink.Boolean(row, column, v[2] != 0);
           } else if (v[0] == 2) {
@@ -484,12 +526,12 @@ int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
         }
         case kString: {
           ContinuedData d;
-          if (!d.Start(s, pos, &next)) return kBiffDamaged;
+          if (!d.Start(s, pos, &next)) return kReadDamaged;
           unsigned char head[3];
-          if (!d.Bytes(head, 3) || !d.Chars(Get16(head), (head[2] & 1) != 0, units)) return kBiffDamaged;
+          if (!d.Bytes(head, 3) || !d.Chars(ReadLe16(head), (head[2] & 1) != 0, units)) return kReadDamaged;
           if (stringPending) {
             text = ToCp932(units);
-            sink.Text(pendingRow, pendingColumn, text.data(), text.size());
+            sink.Text(pendingRow, pendingColumn, text.data(), text.size(), *pendingFormat);
             stringPending = false;
           }
           break;
@@ -500,7 +542,7 @@ int Biff8Workbook::ReadSheet(size_t index, Biff8CellSink& sink) const {
     }
     pos = next;
   }
-  return kBiffOk;
+  return kReadOk;
 }
 
 }  // namespace gridbridge

@@ -12,15 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace gridbridge {
+#include "gridbridge/read_result.h"
 
-enum Biff8Result {
-  kBiffOk = 0,
-  kBiffNotWorkbook = 1,  // not a compound file, no "Workbook" stream, or not BIFF8
-  kBiffDamaged = 2,      // a record runs past its stream, a count does not fit, ...
-  kBiffEncrypted = 3,    // the workbook is protected by a password (FILEPASS)
-  kBiffNoSuchSheet = 4,
-};
+namespace gridbridge {
 
 // The number format of a cell: its format id and, when the workbook defines it (FORMAT
 // record), its format code in UTF-8. Built-in formats without a FORMAT record have an
@@ -36,7 +30,8 @@ class Biff8CellSink {
   virtual ~Biff8CellSink() = default;
   // `format` stays valid as long as the workbook does; equal formats share one object.
   virtual void Number(uint32_t row, uint32_t column, double value, const Biff8NumberFormat& format) = 0;
-  virtual void Text(uint32_t row, uint32_t column, const char* text, size_t len) = 0;
+  // `format` is the cell's number format, whose text section (@"様") may show the text.
+  virtual void Text(uint32_t row, uint32_t column, const char* text, size_t len, const Biff8NumberFormat& format) = 0;
   virtual void Boolean(uint32_t row, uint32_t column, bool value) = 0;
   // The error as the spreadsheet shows it: "#DIV/0!", "#N/A", ...
   virtual void Error(uint32_t row, uint32_t column, const char* text) = 0;
@@ -48,14 +43,17 @@ struct Biff8Sheet {
   uint8_t type = 0;     // 0 worksheet, 1 macro sheet
 };
 
-// Copies the "Workbook" stream out of an .xls file image. Returns a Biff8Result.
+// Copies the "Workbook" stream out of an .xls file image. kReadOk; kReadNotThisFormat (not a
+// compound file, or no such stream); kReadDamaged.
 int ExtractWorkbookStream(const unsigned char* data, size_t size, std::vector<unsigned char>& stream);
 
 class Biff8Workbook {
  public:
-  // Reads an .xls file image: the compound file, its "Workbook" stream, the globals.
+  // Reads an .xls file image: the compound file, its "Workbook" stream, the globals. kReadOk;
+  // kReadNotThisFormat (no compound file, no "Workbook" stream, not BIFF8); kReadDamaged (a
+  // record runs past its stream, a count does not fit, ...); kReadEncrypted (FILEPASS).
   int Load(const unsigned char* data, size_t size);
-  // Reads the globals of a bare "Workbook" stream (taken over by the workbook).
+  // Reads the globals of a bare "Workbook" stream (taken over by the workbook); results as Load.
   int LoadStream(std::vector<unsigned char> stream);
 
   // Worksheets and macro sheets in workbook order (chart sheets and modules have no cells).
@@ -66,11 +64,12 @@ class Biff8Workbook {
   bool Date1904() const { return date1904_; }
   size_t SharedStringCount() const { return sstEnds_.size(); }
 
-  // Hands every cell of the sheet to the sink. Returns a Biff8Result.
+  // Hands every cell of the sheet to the sink. kReadOk, kReadDamaged or kReadNoSuchSheet.
   int ReadSheet(size_t index, Biff8CellSink& sink) const;
 
  private:
   int ReadGlobals();
+  size_t SheetBof(uint32_t offset) const;
   void Reset();
   const Biff8NumberFormat& FormatOfXf(uint16_t xf) const;
 

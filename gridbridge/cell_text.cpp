@@ -27,6 +27,7 @@ namespace {
 // then remembered: a sheet uses a few thousand distinct characters, but hundreds of thousands
 // of cells. (0xFFFF, "not yet known", is no Shift-JIS code: 0xFF is never a lead byte.)
 constexpr uint16_t kNotYetKnown = 0xFFFF;
+constexpr unsigned kYenSign = 0xA5, kFullWidthYenSign = 0xFFE5;
 
 uint16_t Cp932Of(unsigned code) {
   thread_local std::vector<uint16_t> known;
@@ -56,14 +57,19 @@ uint16_t Cp932Of(unsigned code) {
 
 }  // namespace
 
-void Utf8ToCellValue(const char* text, size_t len, std::string* out) {
+bool Utf8ToCellValue(const char* text, size_t len, std::string* out) {
   char value[kMaxValueBytes];
   size_t used = 0;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   size_t i = 0;
-  while (i < len && used < kMaxValueBytes) {
+  bool cut = false, lost = false;
+  while (i < len) {
     unsigned c = p[i];
-    if (c == 0) break;
+    if (c == 0) break;  // the text ends at a zero byte
+    if (used == kMaxValueBytes) {
+      cut = true;
+      break;
+    }
     if (c < 0x80) {
       value[used++] = static_cast<char>(c);
       ++i;
@@ -78,16 +84,24 @@ void Utf8ToCellValue(const char* text, size_t len, std::string* out) {
     }
     // A broken sequence loses one byte; a character outside the BMP has no 932 form.
     bool valid = whole && n < 4 && code >= (n == 2 ? 0x80u : 0x800u) && (code < 0xD800 || code > 0xDFFF);
+    if (code == kYenSign) code = kFullWidthYenSign;
     uint16_t sjis = valid ? Cp932Of(code) : 0;
     i += whole ? n : 1;
-    if (sjis == 0) sjis = '?';
+    if (sjis == 0) {
+      sjis = '?';
+      lost = true;
+    }
     if (sjis > 0xFF) {
-      if (used + 2 > kMaxValueBytes) break;  // never half a character
+      if (used + 2 > kMaxValueBytes) {
+        cut = true;  // never half a character
+        break;
+      }
       value[used++] = static_cast<char>(sjis >> 8);
     }
     value[used++] = static_cast<char>(sjis & 0xFF);
   }
   out->assign(value, used);
+  return !cut && !lost;
 }
 
 namespace {

@@ -10,8 +10,10 @@ namespace gridbridge {
 // without splitting a double-byte character.
 size_t SjisPrefixLength(const char* text, size_t len, size_t max);
 
-// UTF-8 text to a cell value in out (replaced). Characters that 932 lacks become "?".
-void Utf8ToCellValue(const char* text, size_t len, std::string* out);
+// UTF-8 text to a cell value in out (replaced). Characters that 932 lacks become "?"; the yen
+// sign U+00A5 becomes the full-width yen 0x818F (not 0x5C, which mail takes for a backslash).
+// False when the value had to be cut to fit or lost a character.
+bool Utf8ToCellValue(const char* text, size_t len, std::string* out);
 
 // Decodes the _xHHHH_ escapes with which workbooks write control characters, in place.
 void DecodeXmlCharEscapes(std::string* text);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "gridbridge/byte_order.h"
+
 namespace gridbridge {
 namespace {
 
@@ -14,14 +16,14 @@ const size_t kHeaderDifatEntries = 109;
 const size_t kEntrySize = 128;
 const size_t kToEnd = static_cast<size_t>(-1);
 
-uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-uint64_t Get64(const unsigned char* p) {
-  return static_cast<uint64_t>(Get32(p)) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
-}
+// Field offsets of the header (MS-CFB 2.2) and of a directory entry (MS-CFB 2.6).
+constexpr size_t kHdrMajorVersionOfs = 26, kHdrByteOrderOfs = 28, kHdrSectorShiftOfs = 30,
+                 kHdrMiniSectorShiftOfs = 32, kHdrFatCountOfs = 44, kHdrFirstDirOfs = 48,
+                 kHdrMiniCutoffOfs = 56, kHdrFirstMiniFatOfs = 60,
+                 kHdrFirstDifatOfs = 68, kHdrDifatOfs = 76;
+constexpr size_t kDirNameLenOfs = 64, kDirTypeOfs = 66, kDirLeftOfs = 68, kDirRightOfs = 72, kDirChildOfs = 76,
+                 kDirStartOfs = 116, kDirSizeOfs = 120;
+
 
 // Collects the sectors of the chain that starts at `start`: up to the end-of-chain mark, or
 // exactly `want` sectors when want is not kToEnd. False for a sector outside the table, a
@@ -70,49 +72,48 @@ int CompoundFile::Open(const unsigned char* data, size_t size) {
   miniFat_.clear();
   miniStream_.clear();
   entries_.clear();
-  if (!HasSignature(data, size) || size < 512) return kCompoundNotCompoundFile;
+  if (!HasSignature(data, size) || size < 512) return kReadNotThisFormat;
 
   const unsigned char* h = data;
-  uint16_t major = Get16(h + 26);
-  uint16_t byteOrder = Get16(h + 28);
-  uint16_t sectorShift = Get16(h + 30);
-  uint16_t miniShift = Get16(h + 32);
-  if (byteOrder != 0xFFFE) return kCompoundNotCompoundFile;
-  if (!((major == 3 && sectorShift == 9) || (major == 4 && sectorShift == 12))) return kCompoundNotCompoundFile;
-  if (miniShift != 6) return kCompoundNotCompoundFile;
+  uint16_t major = ReadLe16(h + kHdrMajorVersionOfs);
+  uint16_t byteOrder = ReadLe16(h + kHdrByteOrderOfs);
+  uint16_t sectorShift = ReadLe16(h + kHdrSectorShiftOfs);
+  uint16_t miniShift = ReadLe16(h + kHdrMiniSectorShiftOfs);
+  if (byteOrder != 0xFFFE) return kReadNotThisFormat;
+  if (!((major == 3 && sectorShift == 9) || (major == 4 && sectorShift == 12))) return kReadNotThisFormat;
+  if (miniShift != 6) return kReadNotThisFormat;
   sectorSize_ = 1u << sectorShift;
   miniSectorSize_ = 1u << miniShift;
-  miniCutoff_ = Get32(h + 56);
-  if (miniCutoff_ != 4096) return kCompoundNotCompoundFile;
-  uint32_t fatCount = Get32(h + 44);
-  uint32_t firstDir = Get32(h + 48);
-  uint32_t firstMiniFat = Get32(h + 60);
-  uint32_t miniFatCount = Get32(h + 64);
-  uint32_t firstDifat = Get32(h + 68);
+  miniCutoff_ = ReadLe32(h + kHdrMiniCutoffOfs);
+  if (miniCutoff_ != 4096) return kReadNotThisFormat;
+  uint32_t fatCount = ReadLe32(h + kHdrFatCountOfs);
+  uint32_t firstDir = ReadLe32(h + kHdrFirstDirOfs);
+  uint32_t firstMiniFat = ReadLe32(h + kHdrFirstMiniFatOfs);
+  uint32_t firstDifat = ReadLe32(h + kHdrFirstDifatOfs);
 
   // Sectors after the header; a short last sector still counts, its missing bytes are
   // caught where they are read.
   sectorCount_ = size_ > sectorSize_ ? (size_ - sectorSize_ + sectorSize_ - 1) / sectorSize_ : 0;
-  if (fatCount == 0 || fatCount > sectorCount_) return kCompoundDamaged;
+  if (fatCount == 0 || fatCount > sectorCount_) return kReadDamaged;
 
   // The DIFAT: 109 entries in the header, then a chain of DIFAT sectors whose last entry
   // points at the next one.
   std::vector<uint32_t> fatSectors;
   fatSectors.reserve(fatCount);
   for (size_t i = 0; i < kHeaderDifatEntries && fatSectors.size() < fatCount; ++i)
-    fatSectors.push_back(Get32(h + 76 + 4 * i));
+    fatSectors.push_back(ReadLe32(h + kHdrDifatOfs + 4 * i));
   if (fatSectors.size() < fatCount) {
     const size_t perSector = sectorSize_ / 4 - 1;
     std::vector<bool> seen(static_cast<size_t>(sectorCount_), false);
     uint32_t cur = firstDifat;
     while (fatSectors.size() < fatCount) {
       size_t off;
-      if (!SectorOffset(cur, &off) || seen[cur] || size_ - off < sectorSize_) return kCompoundDamaged;
+      if (!SectorOffset(cur, &off) || seen[cur] || size_ - off < sectorSize_) return kReadDamaged;
       seen[cur] = true;
       const unsigned char* s = data_ + off;
       for (size_t i = 0; i < perSector && fatSectors.size() < fatCount; ++i)
-        fatSectors.push_back(Get32(s + 4 * i));
-      cur = Get32(s + 4 * perSector);
+        fatSectors.push_back(ReadLe32(s + 4 * i));
+      cur = ReadLe32(s + 4 * perSector);
     }
   }
 
@@ -120,56 +121,57 @@ int CompoundFile::Open(const unsigned char* data, size_t size) {
   fat_.reserve(fatSectors.size() * perSector);
   for (uint32_t s : fatSectors) {
     size_t off;
-    if (!SectorOffset(s, &off) || size_ - off < sectorSize_) return kCompoundDamaged;
-    for (size_t i = 0; i < perSector; ++i) fat_.push_back(Get32(data_ + off + 4 * i));
+    if (!SectorOffset(s, &off) || size_ - off < sectorSize_) return kReadDamaged;
+    for (size_t i = 0; i < perSector; ++i) fat_.push_back(ReadLe32(data_ + off + 4 * i));
   }
 
-  // The mini FAT.
+  // The mini FAT: the sectors of its chain. The count in the header is not relied on: some
+  // writers put an impossible one there.
   std::vector<uint32_t> sectors;
-  if (miniFatCount > 0 && firstMiniFat != kEndOfChain) {
-    if (miniFatCount > sectorCount_ || !Chain(fat_, firstMiniFat, miniFatCount, sectors)) return kCompoundDamaged;
+  if (firstMiniFat <= kMaxRegularSector) {
+    if (!Chain(fat_, firstMiniFat, kToEnd, sectors)) return kReadDamaged;
     miniFat_.reserve(sectors.size() * perSector);
     for (uint32_t s : sectors) {
       size_t off;
-      if (!SectorOffset(s, &off) || size_ - off < sectorSize_) return kCompoundDamaged;
-      for (size_t i = 0; i < perSector; ++i) miniFat_.push_back(Get32(data_ + off + 4 * i));
+      if (!SectorOffset(s, &off) || size_ - off < sectorSize_) return kReadDamaged;
+      for (size_t i = 0; i < perSector; ++i) miniFat_.push_back(ReadLe32(data_ + off + 4 * i));
     }
   }
 
   // The directory: a chain of sectors of 128-byte entries; entry 0 is the root storage.
-  if (!Chain(fat_, firstDir, kToEnd, sectors) || sectors.empty()) return kCompoundDamaged;
+  if (!Chain(fat_, firstDir, kToEnd, sectors) || sectors.empty()) return kReadDamaged;
   const size_t perDirSector = sectorSize_ / kEntrySize;
   entries_.reserve(sectors.size() * perDirSector);
   for (uint32_t s : sectors) {
     size_t off;
-    if (!SectorOffset(s, &off) || size_ - off < sectorSize_) return kCompoundDamaged;
+    if (!SectorOffset(s, &off) || size_ - off < sectorSize_) return kReadDamaged;
     for (size_t i = 0; i < perDirSector; ++i) {
       const unsigned char* e = data_ + off + i * kEntrySize;
       Entry entry;
-      size_t nameBytes = Get16(e + 64);
+      size_t nameBytes = ReadLe16(e + kDirNameLenOfs);
       if (nameBytes > 64) nameBytes = 64;
       for (size_t k = 0; k + 1 < nameBytes; k += 2) {
-        char16_t c = Get16(e + k);
+        char16_t c = ReadLe16(e + k);
         if (c == 0) break;
         entry.name += c;
       }
-      entry.type = e[66];
-      entry.left = Get32(e + 68);
-      entry.right = Get32(e + 72);
-      entry.child = Get32(e + 76);
-      entry.start = Get32(e + 116);
-      entry.size = Get64(e + 120);
+      entry.type = e[kDirTypeOfs];
+      entry.left = ReadLe32(e + kDirLeftOfs);
+      entry.right = ReadLe32(e + kDirRightOfs);
+      entry.child = ReadLe32(e + kDirChildOfs);
+      entry.start = ReadLe32(e + kDirStartOfs);
+      entry.size = ReadLe64(e + kDirSizeOfs);
       // Version 3 files keep only 32 bits of size; some writers leave garbage above them.
       if (major == 3) entry.size &= 0xFFFFFFFFu;
       entries_.push_back(std::move(entry));
     }
   }
-  if (entries_[0].type != 5) return kCompoundDamaged;
+  if (entries_[0].type != 5) return kReadDamaged;
 
   // The mini stream lives in regular sectors, starting where the root entry says.
   const Entry& root = entries_[0];
-  if (root.size > 0 && !ReadChain(fat_, root.start, root.size, false, miniStream_)) return kCompoundDamaged;
-  return kCompoundOk;
+  if (root.size > 0 && !ReadChain(fat_, root.start, root.size, false, miniStream_)) return kReadDamaged;
+  return kReadOk;
 }
 
 bool CompoundFile::ReadChain(const std::vector<uint32_t>& table, uint32_t start, uint64_t size, bool mini,
@@ -202,7 +204,7 @@ bool CompoundFile::ReadChain(const std::vector<uint32_t>& table, uint32_t start,
 
 int CompoundFile::ReadStream(const char* name, std::vector<unsigned char>& out) const {
   out.clear();
-  if (entries_.empty()) return kCompoundNotCompoundFile;
+  if (entries_.empty()) return kReadNotThisFormat;
   // The root's children form a tree through the left and right links; walk it with an
   // explicit stack and mark what was seen, so a cycle cannot hold us.
   std::vector<bool> seen(entries_.size(), false);
@@ -211,7 +213,7 @@ int CompoundFile::ReadStream(const char* name, std::vector<unsigned char>& out) 
   while (!stack.empty()) {
     uint32_t id = stack.back();
     stack.pop_back();
-    if (id >= entries_.size() || id == 0) return kCompoundDamaged;
+    if (id >= entries_.size() || id == 0) return kReadDamaged;
     if (seen[id]) continue;
     seen[id] = true;
     const Entry& e = entries_[id];
@@ -219,14 +221,14 @@ int CompoundFile::ReadStream(const char* name, std::vector<unsigned char>& out) 
       bool mini = e.size < miniCutoff_;
       if (!ReadChain(mini ? miniFat_ : fat_, e.start, e.size, mini, out)) {
         out.clear();
-        return kCompoundDamaged;
+        return kReadDamaged;
       }
-      return kCompoundOk;
+      return kReadOk;
     }
     if (e.left != kNoEntry) stack.push_back(e.left);
     if (e.right != kNoEntry) stack.push_back(e.right);
   }
-  return kCompoundNoSuchStream;
+  return kReadNoSuchStream;
 }
 
 }  // namespace gridbridge

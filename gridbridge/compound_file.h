@@ -11,14 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace gridbridge {
+#include "gridbridge/read_result.h"
 
-enum CompoundFileResult {
-  kCompoundOk = 0,
-  kCompoundNotCompoundFile = 1,  // no compound file signature or an unusable header
-  kCompoundDamaged = 2,          // chains, directory or sizes do not hold together
-  kCompoundNoSuchStream = 3,     // the directory has no stream of that name
-};
+namespace gridbridge {
 
 class CompoundFile {
  public:
@@ -26,11 +21,13 @@ class CompoundFile {
   static bool HasSignature(const unsigned char* data, size_t size);
 
   // Reads the header, the FAT, the mini FAT and the directory. The buffer must outlive
-  // this object. Returns a CompoundFileResult.
+  // this object. kReadOk, kReadNotThisFormat (no signature or an unusable header) or
+  // kReadDamaged.
   int Open(const unsigned char* data, size_t size);
 
   // Copies the stream with this name (ASCII, compared without regard to case) from the
-  // root storage into `out`. Returns a CompoundFileResult.
+  // root storage into `out`. kReadOk, kReadNoSuchStream, kReadDamaged or kReadNotThisFormat
+  // (nothing open).
   int ReadStream(const char* name, std::vector<unsigned char>& out) const;
 
  private:

@@ -2,13 +2,14 @@
 
 #include <cstring>
 
+#include "gridbridge/byte_order.h"
 #include "gridbridge/cell_text.h"
 #include "gridbridge/workbook_reader.h"
 #include "platform/codepage.h"
 
 namespace gridbridge {
 
-bool IsValidUtf8(const char* text, size_t len) {
+bool IsStrictUtf8(const char* text, size_t len) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   size_t i = 0;
   while (i < len) {
@@ -51,7 +52,7 @@ TextEncoding DetectTextEncoding(const std::string& bytes, size_t* bomLength) {
   }
   // Shift-JIS text of any length is almost never well-formed UTF-8, and pure ASCII reads the same
   // either way.
-  return IsValidUtf8(bytes.data(), bytes.size()) ? TextEncoding::kUtf8 : TextEncoding::kShiftJis;
+  return IsStrictUtf8(bytes.data(), bytes.size()) ? TextEncoding::kUtf8 : TextEncoding::kShiftJis;
 }
 
 namespace {
@@ -87,8 +88,9 @@ bool CsvReader::LoadSheet(const char*, SheetTable* table) {
     char c = *p;
     if (c == '"' && field.empty()) {
       // Quoted field: runs to the quote that is not doubled; commas and line breaks inside.
+      // A quote never closed takes the rest of the file (line breaks included) as this one
+      // last field, as Excel and LibreOffice read it.
       ++p;
-      bool closed = false;
       while (p < end) {
         if (*p == '"') {
           if (p + 1 < end && p[1] == '"') {
@@ -97,12 +99,10 @@ bool CsvReader::LoadSheet(const char*, SheetTable* table) {
             continue;
           }
           ++p;
-          closed = true;
           break;
         }
         field += *p++;
       }
-      if (!closed) ok = false;  // cut off inside quotes: the rest of the file is not one value
       rowHasContent = true;
       // Text between the closing quote and the next separator belongs to the field.
       continue;
@@ -144,15 +144,22 @@ std::unique_ptr<WorkbookReader> OpenCsvFromMemory(std::string bytes) {
     size_t units = (bytes.size() - bom) / 2;
     std::u16string wide(units, u'\0');
     for (size_t i = 0; i < units; ++i) {
-      unsigned char a = static_cast<unsigned char>(bytes[bom + 2 * i]), b = static_cast<unsigned char>(bytes[bom + 2 * i + 1]);
-      wide[i] = static_cast<char16_t>(encoding == TextEncoding::kUtf16Le ? (a | (b << 8)) : ((a << 8) | b));
+      const unsigned char* unit = reinterpret_cast<const unsigned char*>(bytes.data()) + bom + 2 * i;
+      wide[i] = static_cast<char16_t>(encoding == TextEncoding::kUtf16Le ? ReadLe16(unit) : ReadBe16(unit));
       if (wide[i] == 0) return nullptr;  // binary data, not text
     }
+    for (char16_t& c : wide)
+      if (c == u'\u00A5') c = u'\uFFE5';  // the yen sign as the full-width yen, not 0x5C
     text = platform::Utf16ToCp932(wide.data(), wide.size());
   } else {
     // A zero byte never occurs in a text file; it marks binary data of some other kind.
     if (std::memchr(bytes.data(), 0, bytes.size())) return nullptr;
-    if (encoding == TextEncoding::kUtf8) text = platform::Utf8ToCp932(bytes.data() + bom, bytes.size() - bom);
+    if (encoding == TextEncoding::kUtf8) {
+      std::string utf8 = bytes.substr(bom);
+      for (size_t at = utf8.find("\xC2\xA5"); at != std::string::npos; at = utf8.find("\xC2\xA5", at + 3))
+        utf8.replace(at, 2, "\xEF\xBF\xA5");  // the yen sign as the full-width yen, not 0x5C
+      text = platform::Utf8ToCp932(utf8.data(), utf8.size());
+    }
     else text.swap(bytes);
   }
   return std::unique_ptr<WorkbookReader>(new CsvReader(std::move(text)));

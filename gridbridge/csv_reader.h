@@ -12,7 +12,9 @@ enum class TextEncoding { kShiftJis, kUtf8, kUtf16Le, kUtf16Be };
 // The encoding of a text file's bytes and the length of its byte order mark.
 TextEncoding DetectTextEncoding(const std::string& bytes, size_t* bomLength);
 
-// True when the len bytes are well-formed UTF-8.
-bool IsValidUtf8(const char* text, size_t len);
+// True when the len bytes are strict UTF-8: every sequence whole and in its shortest form, no
+// surrogate halves, nothing past U+10FFFF. (The send engine's IsWellFormedUtf8 is the lax
+// check: it asks only for whole sequences.)
+bool IsStrictUtf8(const char* text, size_t len);
 
 }  // namespace gridbridge

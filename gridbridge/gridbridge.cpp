@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 
 #include "gridbridge/cell_address.h"
@@ -56,6 +55,16 @@ bool ReadWholeFile(const char* path, std::string* bytes) {
   return ok;
 }
 
+// OpenExcel's result for a workbook that did not open, by its cause.
+int OpenFailure(int why) {
+  switch (why) {
+    case kReadEncrypted: return GRIDBRIDGE_ENCRYPTED;
+    case kReadOldFormat: return GRIDBRIDGE_OLD_FORMAT;
+    case kReadBinaryFormat: return GRIDBRIDGE_BINARY_FORMAT;
+    default: return GRIDBRIDGE_UNREADABLE;
+  }
+}
+
 }  // namespace
 }  // namespace gridbridge
 
@@ -68,9 +77,10 @@ extern "C" int OpenExcel(const char* path, int option) {
   try {
     std::string bytes;
     if (!gridbridge::ReadWholeFile(path, &bytes)) return -1;
-    State().reader = gridbridge::OpenWorkbookFromMemory(std::move(bytes));
-    return State().reader ? 0 : -1;
-  } catch (const std::bad_alloc&) {
+    int why = gridbridge::kReadOk;
+    State().reader = gridbridge::OpenWorkbookFromMemory(std::move(bytes), &why);
+    return State().reader ? 0 : gridbridge::OpenFailure(why);
+  } catch (...) {  // nothing may escape through the C interface
     State().reader.reset();
     return -1;
   }
@@ -82,7 +92,7 @@ extern "C" int OpenSheet(const char* sheetName) {
   if (!s.reader || !sheetName) return -1;
   try {
     return s.reader->LoadSheet(sheetName, &s.table) ? 0 : -1;
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     s.table.Clear();
     return -1;
   }

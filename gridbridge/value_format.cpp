@@ -31,7 +31,7 @@ NumberKind ClassifyNumberFormat(int id, const char* code) {
       for (; *q && *q != ']'; ++q)
         if (*q != first && *q != first - 'a' + 'A') elapsed = false;
       if (elapsed) time = true;
-      if (elapsed && first == 'h') elapsedHours = true;
+      if (elapsed) elapsedHours = true;  // [h], [m] or [s]: the hours run on
       if (!*q) break;
       p = q;
       continue;
@@ -97,6 +97,43 @@ void CivilFromDays(long long z, int* year, int* month, int* day) {
   *day = static_cast<int>(d);
 }
 
+// Days since 1970-01-01 of a civil date (proleptic Gregorian).
+long long DaysFromCivil(int y, int m, int d) {
+  y -= m <= 2;
+  long long era = (y >= 0 ? y : y - 399) / 400;
+  unsigned yoe = static_cast<unsigned>(y - era * 400);
+  unsigned doy = static_cast<unsigned>((153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1);
+  unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+// The fields of an ISO 8601 date/time text; false when it is not one.
+bool ParseIso(const char* text, size_t len, int* y, int* mo, int* d, int* h, int* mi, int* s, bool* hasDate,
+              bool* hasTime) {
+  *y = *mo = *d = *h = *mi = *s = 0;
+  *hasDate = *hasTime = false;
+  char buf[40];
+  if (len >= sizeof buf) return false;
+  std::memcpy(buf, text, len);
+  buf[len] = '\0';
+  const char* timePart = buf;
+  int used = 0;
+  if (std::sscanf(buf, "%4d-%2d-%2d%n", y, mo, d, &used) == 3 && used == 10) {
+    *hasDate = true;
+    timePart = buf + 10;
+    if (*timePart == 'T' || *timePart == ' ') ++timePart;
+    else if (*timePart != '\0') return false;
+  }
+  if (*timePart) {
+    used = 0;
+    if (std::sscanf(timePart, "%2d:%2d:%2d%n", h, mi, s, &used) != 3 || used != 8) return false;
+    *hasTime = true;
+  }
+  if (!*hasDate && !*hasTime) return false;
+  if (*hasDate && (*y < 0 || *mo < 1 || *mo > 12 || *d < 1 || *d > 31)) return false;
+  return *h >= 0 && *h <= 23 && *mi >= 0 && *mi <= 59 && *s >= 0 && *s <= 59;
+}
+
 // Writes value as exactly width decimal digits (years stay within 1900..9999 here).
 char* Digits(char* out, int value, int width) {
   for (int i = width - 1; i >= 0; --i) {
@@ -130,6 +167,21 @@ size_t WriteDateTime(NumberKind kind, int y, int mo, int d, long seconds, char* 
 
 }  // namespace
 
+bool SerialDate(long long days, bool date1904, int* year, int* month, int* day) {
+  if (days < 0) return false;
+  if (date1904) {
+    CivilFromDays(days + (-24107), year, month, day);  // 1904-01-01 is day -24107 of 1970
+  } else if (days == 0) {
+    *year = 1900, *month = 1, *day = 0;  // the 1900 system's day zero
+  } else if (days == 60) {
+    *year = 1900, *month = 2, *day = 29;  // the 1900 system counts a 29 February that never was
+  } else {
+    // Serial 1 is 1900-01-01; past the phantom leap day the count is one ahead.
+    CivilFromDays(days - (days < 60 ? 25568 : 25569), year, month, day);
+  }
+  return *year <= 9999;
+}
+
 size_t FormatSerial(double serial, NumberKind kind, bool date1904, char* out) {
   if (kind == NumberKind::kGeneral || !std::isfinite(serial) || serial < 0 || serial >= 2958466.0)
     return FormatGeneralNumber(serial, out);
@@ -143,47 +195,37 @@ size_t FormatSerial(double serial, NumberKind kind, bool date1904, char* out) {
   long long days = total / 86400;
   long seconds = static_cast<long>(total % 86400);
   int y, mo, d;
-  if (date1904) {
-    CivilFromDays(days + (-24107), &y, &mo, &d);  // 1904-01-01 is day -24107 of 1970
-  } else if (days == 0) {
-    y = 1900, mo = 1, d = 0;  // the 1900 system's day zero
-  } else if (days == 60) {
-    y = 1900, mo = 2, d = 29;  // the 1900 system counts a 29 February that never was
-  } else {
-    // Serial 1 is 1900-01-01; past the phantom leap day the count is one ahead.
-    CivilFromDays(days - (days < 60 ? 25568 : 25569), &y, &mo, &d);
-  }
-  if (y > 9999) return FormatGeneralNumber(serial, out);  // past 9999-12-31 in the 1904 system
+  if (!SerialDate(days, date1904, &y, &mo, &d)) return FormatGeneralNumber(serial, out);
   return WriteDateTime(kind, y, mo, d, seconds, out);
 }
 
 bool FormatIsoDateTime(const char* text, size_t len, char* out, size_t* outLen) {
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-  bool hasDate = false, hasTime = false;
-  char buf[40];
-  if (len >= sizeof buf) return false;
-  std::memcpy(buf, text, len);
-  buf[len] = '\0';
-  const char* timePart = buf;
-  int used = 0;
-  if (std::sscanf(buf, "%4d-%2d-%2d%n", &y, &mo, &d, &used) == 3 && used == 10) {
-    hasDate = true;
-    timePart = buf + 10;
-    if (*timePart == 'T' || *timePart == ' ') ++timePart;
-    else if (*timePart != '\0') return false;
-  }
-  if (*timePart) {
-    used = 0;
-    if (std::sscanf(timePart, "%2d:%2d:%2d%n", &h, &mi, &s, &used) != 3 || used != 8) return false;
-    hasTime = true;
-  }
-  if (!hasDate && !hasTime) return false;
-  if (hasDate && (y < 0 || mo < 1 || mo > 12 || d < 1 || d > 31)) return false;
-  if (h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59) return false;
+  int y, mo, d, h, mi, s;
+  bool hasDate, hasTime;
+  if (!ParseIso(text, len, &y, &mo, &d, &h, &mi, &s, &hasDate, &hasTime)) return false;
   NumberKind kind = hasDate && hasTime && (h || mi || s) ? NumberKind::kDateTime
                     : hasDate                           ? NumberKind::kDate
                                                         : NumberKind::kTime;
   *outLen = WriteDateTime(kind, y, mo, d, static_cast<long>(h) * 3600 + mi * 60 + s, out);
+  return true;
+}
+
+bool IsoDateTimeSerial(const char* text, size_t len, bool date1904, double* serial) {
+  int y, mo, d, h, mi, s;
+  bool hasDate, hasTime;
+  if (!ParseIso(text, len, &y, &mo, &d, &h, &mi, &s, &hasDate, &hasTime)) return false;
+  long long days = 0;
+  if (hasDate) {
+    long long since1970 = DaysFromCivil(y, mo, d);
+    if (date1904) {
+      days = since1970 + 24107;
+    } else {
+      days = since1970 + 25569;            // 1899-12-30 counts as day 0 from March 1900 on
+      if (days < 61) days = since1970 + 25568;  // before it, the phantom 29 February is not counted
+    }
+    if (days < 0) return false;
+  }
+  *serial = static_cast<double>(days) + (h * 3600 + mi * 60 + s) / 86400.0;
   return true;
 }
 

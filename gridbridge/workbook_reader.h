@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "gridbridge/read_result.h"
 #include "gridbridge/sheet_table.h"
 
 namespace gridbridge {
@@ -22,12 +23,14 @@ class WorkbookReader {
 };
 
 // Picks the format by content and opens the workbook held in bytes (taken over).
-// nullptr when the bytes are no workbook of a known format, or a damaged one.
-std::unique_ptr<WorkbookReader> OpenWorkbookFromMemory(std::string bytes);
+// nullptr when the bytes are no workbook of a known format, or a damaged one; *why (when
+// given) then says why, as a ReadResult: kReadEncrypted, kReadOldFormat (Excel 2.x to 95)
+// and kReadBinaryFormat (.xlsb) are refused on purpose, anything else is damage.
+std::unique_ptr<WorkbookReader> OpenWorkbookFromMemory(std::string bytes, int* why = nullptr);
 
-// The readers themselves, for callers that know the format (and for fuzzing).
-std::unique_ptr<WorkbookReader> OpenXlsxFromMemory(std::string bytes);
+// The readers themselves, for callers that know the format (and for fuzzing); *why as above.
+std::unique_ptr<WorkbookReader> OpenXlsxFromMemory(std::string bytes, int* why = nullptr);
 std::unique_ptr<WorkbookReader> OpenCsvFromMemory(std::string bytes);
-std::unique_ptr<WorkbookReader> OpenXlsFromMemory(std::string bytes);
+std::unique_ptr<WorkbookReader> OpenXlsFromMemory(std::string bytes, int* why = nullptr);
 
 }  // namespace gridbridge

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string.h>
 
+#include "gridbridge/byte_order.h"
+
 namespace gridbridge {
 namespace {
 
@@ -27,6 +29,64 @@ const char* FindBytes(const char* haystack, size_t n, const char* needle, size_t
 }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool IsOneOf(const char* name, size_t len, const char* const* names) {
+  for (; *names; ++names)
+    if (std::strlen(*names) == len && std::memcmp(*names, name, len) == 0) return true;
+  return false;
+}
+
+void AppendUtf8(std::string* out, unsigned code) {
+  if (code < 0x80) {
+    *out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    *out += static_cast<char>(0xC0 | (code >> 6));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    *out += static_cast<char>(0xE0 | (code >> 12));
+    *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    *out += static_cast<char>(0xF0 | (code >> 18));
+    *out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// The UTF-16 form of a part's first bytes: 1 little endian, 2 big endian, 0 none. *bom is the
+// length of the byte order mark.
+int Utf16FormOf(const char* p, size_t n, size_t* bom) {
+  *bom = 0;
+  if (n >= 2 && p[0] == '\xFF' && p[1] == '\xFE') return *bom = 2, 1;
+  if (n >= 2 && p[0] == '\xFE' && p[1] == '\xFF') return *bom = 2, 2;
+  if (n >= 2 && p[0] == '<' && p[1] == '\0') return 1;
+  if (n >= 2 && p[0] == '\0' && p[1] == '<') return 2;
+  return 0;
+}
+
+// Converts whole UTF-16 code units of bytes [p, p + n) to UTF-8; a surrogate pair may span
+// calls through *high. Unpaired surrogates become U+FFFD.
+void Utf16ToUtf8(const char* p, size_t n, int form, unsigned* high, std::string* out) {
+  for (size_t i = 0; i + 1 < n; i += 2) {
+    const unsigned char* at = reinterpret_cast<const unsigned char*>(p + i);
+    unsigned unit = form == 1 ? ReadLe16(at) : ReadBe16(at);
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      if (*high) AppendUtf8(out, 0xFFFD);
+      *high = unit;
+      continue;
+    }
+    if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      AppendUtf8(out, *high ? 0x10000 + ((*high - 0xD800) << 10) + (unit - 0xDC00) : 0xFFFD);
+      *high = 0;
+      continue;
+    }
+    if (*high) AppendUtf8(out, 0xFFFD);
+    *high = 0;
+    AppendUtf8(out, unit);
+  }
+}
+
 bool EndsName(char c) { return IsSpace(c) || c == '>' || c == '/' || c == '\0'; }
 
 class Scanner {
@@ -111,11 +171,11 @@ const char* LocalName(const char* name, size_t len, size_t* localLen) {
   return local;
 }
 
-bool ForEachPiece(XmlSource& source, const char* pieceName, const char* containerName, const char* rootName,
+bool ForEachPiece(XmlSource& source, const char* pieceName, const char* containerName, const char* const* rootNames,
                   XmlPieceHandler& handler) {
   Scanner s(source);
-  const size_t pieceLen = std::strlen(pieceName), containerLen = std::strlen(containerName),
-               rootLen = std::strlen(rootName);
+  const size_t pieceLen = std::strlen(pieceName), containerLen = std::strlen(containerName);
+  std::string rootName;  // the root element's local name, once it is open
   bool containerSeen = false;
   int depth = 0;                // open elements outside the pieces
   bool rootClosed = false;
@@ -186,18 +246,77 @@ bool ForEachPiece(XmlSource& source, const char* pieceName, const char* containe
     if (closing) {
       if (--depth < 0) return false;
       if (depth == 0) {
-        if (!(localLen == rootLen && std::memcmp(local, rootName, rootLen) == 0)) return false;
+        if (rootName.compare(0, std::string::npos, local, localLen) != 0) return false;
         rootClosed = true;
       }
     } else {
       if (localLen == containerLen && std::memcmp(local, containerName, containerLen) == 0) containerSeen = true;
-      if (depth == 0 && !(localLen == rootLen && std::memcmp(local, rootName, rootLen) == 0)) return false;
+      if (depth == 0) {
+        if (!IsOneOf(local, localLen, rootNames)) return false;
+        rootName.assign(local, localLen);
+      }
       if (!empty) ++depth;
       else if (depth == 0) rootClosed = true;
     }
     s.pos_ += tagEnd + 1;
   }
   return !s.failed_ && rootClosed;
+}
+
+long Utf8XmlSource::Read(char* buffer, size_t capacity) {
+  if (!started_) {
+    started_ = true;
+    pending_.resize(4);
+    long n = raw_.Read(&pending_[0], pending_.size());
+    if (n < 0) return -1;
+    pending_.resize(static_cast<size_t>(n));
+    size_t bom;
+    utf16_ = Utf16FormOf(pending_.data(), pending_.size(), &bom);
+    pending_.erase(0, bom);
+    if (utf16_) raw16_ = pending_, pending_.clear();
+  }
+  if (utf16_) return ReadUtf16(buffer, capacity);
+  if (!pending_.empty()) {
+    size_t n = pending_.size() < capacity ? pending_.size() : capacity;
+    std::memcpy(buffer, pending_.data(), n);
+    pending_.erase(0, n);
+    return static_cast<long>(n);
+  }
+  return raw_.Read(buffer, capacity);
+}
+
+long Utf8XmlSource::ReadUtf16(char* buffer, size_t capacity) {
+  // Each two bytes give at most three: read no more than fits.
+  // (A pending lone surrogate adds three more.)
+  size_t want = capacity > 9 ? (capacity - 3) / 3 * 2 : 0;
+  if (want < 4) return -1;
+  for (;;) {
+    size_t have = raw16_.size();
+    if (have < want) {
+      raw16_.resize(want);
+      long n = raw_.Read(&raw16_[have], want - have);
+      if (n < 0) return -1;
+      raw16_.resize(have + static_cast<size_t>(n));
+      if (n == 0 && have < 2) return 0;  // the end (an odd last byte is dropped)
+    }
+    size_t whole = raw16_.size() & ~static_cast<size_t>(1);
+    std::string out;
+    Utf16ToUtf8(raw16_.data(), whole, utf16_, &highSurrogate_, &out);
+    raw16_.erase(0, whole);
+    if (out.empty()) continue;  // a lone high surrogate so far
+    std::memcpy(buffer, out.data(), out.size());
+    return static_cast<long>(out.size());
+  }
+}
+
+void ConvertUtf16Xml(std::string* part) {
+  size_t bom;
+  int form = Utf16FormOf(part->data(), part->size(), &bom);
+  if (!form) return;
+  std::string out;
+  unsigned high = 0;
+  Utf16ToUtf8(part->data() + bom, part->size() - bom, form, &high, &out);
+  part->swap(out);
 }
 
 }  // namespace gridbridge

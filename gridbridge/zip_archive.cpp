@@ -3,18 +3,29 @@
 #include <cstring>
 #include <zlib.h>
 
+#include "gridbridge/byte_order.h"
+
 namespace gridbridge {
 namespace {
 
-uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
+// ZIP record layouts (PKWARE APPNOTE 4.3.7, 4.3.12, 4.3.16), named as miniz names them: the
+// signatures, the fixed sizes and the offsets of the fields read here.
+constexpr uint32_t kZipEndOfCentralDirHeaderSig = 0x06054b50;
+constexpr uint32_t kZipCentralDirHeaderSig = 0x02014b50;
+constexpr uint32_t kZipLocalDirHeaderSig = 0x04034b50;
 
-constexpr uint32_t kEndSignature = 0x06054b50;
-constexpr uint32_t kCentralSignature = 0x02014b50;
-constexpr uint32_t kLocalSignature = 0x04034b50;
+constexpr size_t kZipEcdhSize = 22;
+constexpr size_t kZipEcdhCdirTotalEntriesOfs = 10, kZipEcdhCdirSizeOfs = 12, kZipEcdhCdirOfsOfs = 16,
+                 kZipEcdhCommentSizeOfs = 20;
+constexpr size_t kZipMaxCommentSize = 65535;
+
+constexpr size_t kZipCdhSize = 46;
+constexpr size_t kZipCdhBitFlagOfs = 8, kZipCdhMethodOfs = 10, kZipCdhCrc32Ofs = 16, kZipCdhCompressedSizeOfs = 20,
+                 kZipCdhDecompressedSizeOfs = 24, kZipCdhFilenameLenOfs = 28, kZipCdhExtraLenOfs = 30,
+                 kZipCdhCommentLenOfs = 32, kZipCdhLocalHeaderOfs = 42;
+
+constexpr size_t kZipLdhSize = 30;
+constexpr size_t kZipLdhFilenameLenOfs = 26, kZipLdhExtraLenOfs = 28;
 
 bool SameNoCase(const std::string& a, const char* b) {
   size_t n = std::strlen(b);
@@ -34,42 +45,47 @@ bool ZipArchive::Open(const unsigned char* data, size_t size) {
   data_ = data;
   size_ = size;
   entries_.clear();
-  if (size < 22) return false;
-  // The end record sits in the last 22 + 65535 bytes (its comment is at most 65535 long).
-  size_t lowest = size > 22 + 65535 ? size - 22 - 65535 : 0;
-  size_t end = size - 22 + 1;
+  if (size < kZipEcdhSize) return false;
+  // The end record sits in the last bytes, followed only by its comment.
+  size_t lowest = size > kZipEcdhSize + kZipMaxCommentSize ? size - kZipEcdhSize - kZipMaxCommentSize : 0;
+  size_t end = size - kZipEcdhSize + 1;
   bool found = false;
   while (end-- > lowest) {
-    if (Le32(data + end) == kEndSignature && end + 22 + Le16(data + end + 20) <= size) {
+    if (ReadLe32(data + end) == kZipEndOfCentralDirHeaderSig &&
+        end + kZipEcdhSize + ReadLe16(data + end + kZipEcdhCommentSizeOfs) <= size) {
       found = true;
       break;
     }
   }
   if (!found) return false;
   const unsigned char* e = data + end;
-  uint32_t count = Le16(e + 10);
-  uint64_t dirSize = Le32(e + 12);
-  uint64_t dirOffset = Le32(e + 16);
+  uint32_t count = ReadLe16(e + kZipEcdhCdirTotalEntriesOfs);
+  uint64_t dirSize = ReadLe32(e + kZipEcdhCdirSizeOfs);
+  uint64_t dirOffset = ReadLe32(e + kZipEcdhCdirOfsOfs);
   if (count == 0xFFFF || dirSize == 0xFFFFFFFFu || dirOffset == 0xFFFFFFFFu) return false;  // ZIP64: no workbook needs it
   if (dirOffset + dirSize > end) return false;
-  if (static_cast<uint64_t>(count) * 46 > dirSize) return false;
+  if (static_cast<uint64_t>(count) * kZipCdhSize > dirSize) return false;
   entries_.reserve(count);
   const unsigned char* p = data + dirOffset;
   const unsigned char* dirEnd = p + dirSize;
   for (uint32_t i = 0; i < count; ++i) {
-    if (dirEnd - p < 46 || Le32(p) != kCentralSignature) return false;
-    size_t nameLen = Le16(p + 28), extraLen = Le16(p + 30), commentLen = Le16(p + 32);
-    if (static_cast<size_t>(dirEnd - p) < 46 + nameLen + extraLen + commentLen) return false;
+    if (static_cast<size_t>(dirEnd - p) < kZipCdhSize || ReadLe32(p) != kZipCentralDirHeaderSig) return false;
+    size_t nameLen = ReadLe16(p + kZipCdhFilenameLenOfs), extraLen = ReadLe16(p + kZipCdhExtraLenOfs),
+           commentLen = ReadLe16(p + kZipCdhCommentLenOfs);
+    if (static_cast<size_t>(dirEnd - p) < kZipCdhSize + nameLen + extraLen + commentLen) return false;
     ZipEntry entry;
-    entry.flags = Le16(p + 8);
-    entry.method = Le16(p + 10);
-    entry.crc = Le32(p + 16);
-    entry.compressedSize = Le32(p + 20);
-    entry.uncompressedSize = Le32(p + 24);
-    entry.localHeaderOffset = Le32(p + 42);
-    entry.name.assign(reinterpret_cast<const char*>(p + 46), nameLen);
+    entry.flags = ReadLe16(p + kZipCdhBitFlagOfs);
+    entry.method = ReadLe16(p + kZipCdhMethodOfs);
+    entry.crc = ReadLe32(p + kZipCdhCrc32Ofs);
+    entry.compressedSize = ReadLe32(p + kZipCdhCompressedSizeOfs);
+    entry.uncompressedSize = ReadLe32(p + kZipCdhDecompressedSizeOfs);
+    entry.localHeaderOffset = ReadLe32(p + kZipCdhLocalHeaderOfs);
+    entry.name.assign(reinterpret_cast<const char*>(p + kZipCdhSize), nameLen);
+    // Some writers separate folders with backslashes (xl\workbook.xml); ZIP names use slashes.
+    for (char& c : entry.name)
+      if (c == '\\') c = '/';
     entries_.push_back(std::move(entry));
-    p += 46 + nameLen + extraLen + commentLen;
+    p += kZipCdhSize + nameLen + extraLen + commentLen;
   }
   return true;
 }
@@ -114,10 +130,10 @@ bool ZipMemberReader::Begin(const ZipArchive& archive, const ZipEntry& entry) {
   if (entry.method != 0 && entry.method != 8) return false;
   if (entry.uncompressedSize > kMaxMemberBytes) return false;
   uint64_t off = entry.localHeaderOffset;
-  if (off + 30 > archive.size_) return false;
+  if (off + kZipLdhSize > archive.size_) return false;
   const unsigned char* local = archive.data_ + off;
-  if (Le32(local) != kLocalSignature) return false;
-  uint64_t dataStart = off + 30 + Le16(local + 26) + Le16(local + 28);
+  if (ReadLe32(local) != kZipLocalDirHeaderSig) return false;
+  uint64_t dataStart = off + kZipLdhSize + ReadLe16(local + kZipLdhFilenameLenOfs) + ReadLe16(local + kZipLdhExtraLenOfs);
   if (dataStart > archive.size_ || entry.compressedSize > archive.size_ - dataStart) return false;
   in_ = archive.data_ + dataStart;
   inLeft_ = entry.compressedSize;

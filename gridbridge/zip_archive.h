@@ -26,7 +26,8 @@ struct ZipEntry {
 class ZipArchive {
  public:
   // Reads the central directory of the size bytes at data, which must outlive the archive.
-  // False when they are no ZIP archive or the directory is damaged.
+  // False when they are no ZIP archive or the directory is damaged. Member names are kept
+  // with slashes: backslashes some writers use between folders become slashes.
   bool Open(const unsigned char* data, size_t size);
   // The member with exactly this name, or else the one whose name differs only in case.
   const ZipEntry* Find(const char* name) const;

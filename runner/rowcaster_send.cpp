@@ -23,6 +23,7 @@
 #include "engine/run_window.h"
 #include "engine/send_inputs.h"
 #include "engine/send_run.h"
+#include "gridbridge/gridbridge.h"
 #include "platform/codepage.h"
 #include "platform/process.h"
 #include "runner/runner_texts.h"
@@ -130,6 +131,19 @@ void ApplyTestHooks() {
   if (const char* limit = std::getenv("ROWCASTER_TEST_TOOL_LIMIT_MS")) platform::SetProcessTimeLimit(std::atoi(limit));
 }
 
+// The line for a workbook that did not open: its cause when GridBridge names one (an
+// encrypted workbook, a format it does not read), asked of it once more after the run.
+const char* WorkbookNotOpenedLine() {
+  int cause = OpenExcel(SendSettings.ListFile, 0);
+  CloseExcel();
+  switch (cause) {
+    case GRIDBRIDGE_ENCRYPTED: return kWorkbookEncrypted;
+    case GRIDBRIDGE_OLD_FORMAT: return kWorkbookOldFormat;
+    case GRIDBRIDGE_BINARY_FORMAT: return kWorkbookBinary;
+    default: return kWorkbookNotOpened;
+  }
+}
+
 void Usage(FILE* stream) {
   std::fprintf(stream,
                "usage: rowcaster-send [--test]\n"
@@ -182,7 +196,7 @@ int main(int argc, char** argv) {
     window.Finish();
     switch (SendRunReport.End) {
       case kRunNoWorkbook:
-        PrintLine(kWorkbookNotOpened);
+        PrintLine(WorkbookNotOpenedLine());
         break;
       case kRunNoSheet:
         PrintLine(kSheetNotFound);

@@ -18,6 +18,7 @@ import openpyxl
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import message_kinds  # noqa: E402
+from refused_workbooks import write_refused_workbooks  # noqa: E402
 from settings_file import scramble, write_plain_settings  # noqa: E402
 from smtps_server import SmtpsServer, strict_refusal  # noqa: E402
 
@@ -342,6 +343,31 @@ class Delivery(unittest.TestCase):
                 self.assert_settings_stored()
                 stored = self.stored_settings()
                 self.assertEqual(stored[12], overrides.get("EndRow", "999"))
+                os.remove(os.path.join(self.data, "Environ.psw"))
+
+    def test_a_workbook_that_will_not_open_names_its_cause(self):
+        self.write_body("{氏名} 様\n")
+        books = write_refused_workbooks(os.path.join(self.root, "refused"))
+        damaged = os.path.join(self.root, "壊れた.xlsx")
+        with open(damaged, "wb") as f:
+            f.write(b"PK\x03\x04" + b"\0" * 100)
+        reasons = {
+            "encrypted": "暗号化されたブックは読めません。パスワードを解除して保存し直してください。",
+            "encrypted_xls": "暗号化されたブックは読めません。パスワードを解除して保存し直してください。",
+            "old": "Excel 97-2003 より前の形式のブックは読めません。Excel ブック(.xlsx)で保存し直してください。",
+            "old_bare": "Excel 97-2003 より前の形式のブックは読めません。Excel ブック(.xlsx)で保存し直してください。",
+            "binary": "Excel バイナリ ブック(.xlsb)は読めません。Excel ブック(.xlsx)で保存し直してください。",
+        }
+        cases = [(books[k], "送信先アドレス一覧ファイル(Excel)を開けません: %sメール送信はしません。" % v)
+                 for k, v in reasons.items()]
+        cases.append((damaged, "送信先アドレス一覧ファイル(Excel)を開けません。メール送信はしません。"))
+        for workbook, line in cases:
+            with self.subTest(workbook=os.path.basename(workbook)):
+                self.write_settings(1, ListFile=workbook)
+                status, lines = self.run_sender()
+                self.assertEqual(status, 1, lines)
+                self.assertEqual(lines[-1], line)
+                self.assertEqual(self.log_lines(), None)
                 os.remove(os.path.join(self.data, "Environ.psw"))
 
 

@@ -58,9 +58,16 @@ void CheckReader(gridbridge::WorkbookReader& reader, bool wholeCharacters, bool 
 void CheckEntryPoints(const std::string& bytes) {
   std::string path = ScratchFolder() + "/workbook";
   WriteFile(path, bytes.data(), bytes.size());
-  std::unique_ptr<gridbridge::WorkbookReader> reader = gridbridge::OpenWorkbookFromMemory(bytes);
+  int why = gridbridge::kReadOk;
+  std::unique_ptr<gridbridge::WorkbookReader> reader = gridbridge::OpenWorkbookFromMemory(bytes, &why);
   int opened = OpenExcel(path.c_str(), 0);
   FUZZ_CHECK((opened == 0) == (reader != nullptr));
+  // A refusal names its cause, as the reader does.
+  FUZZ_CHECK((opened == GRIDBRIDGE_ENCRYPTED) == (!reader && why == gridbridge::kReadEncrypted));
+  FUZZ_CHECK((opened == GRIDBRIDGE_OLD_FORMAT) == (!reader && why == gridbridge::kReadOldFormat));
+  FUZZ_CHECK((opened == GRIDBRIDGE_BINARY_FORMAT) == (!reader && why == gridbridge::kReadBinaryFormat));
+  FUZZ_CHECK(opened == 0 || opened == GRIDBRIDGE_UNREADABLE || opened == GRIDBRIDGE_ENCRYPTED ||
+             opened == GRIDBRIDGE_OLD_FORMAT || opened == GRIDBRIDGE_BINARY_FORMAT);
   std::string sheet = reader && !reader->SheetNames().empty() ? reader->SheetNames()[0] : "Sheet1";
   int selected = OpenSheet(sheet.c_str());
   if (opened != 0) FUZZ_CHECK(selected != 0);

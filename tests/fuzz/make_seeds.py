@@ -76,6 +76,33 @@ try:
 except Exception as e:  # seeds are a help, not a need
     print("no workbook seeds:", e)
 
+# Workbooks of the GridBridge tests that show what real writers do: number formats, whitespace
+# and CDATA, UTF-16 parts, backslash names, macro sheets, cells without references, and the
+# irregular and refused .xls files.
+fixture_maker = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gridbridge", "make_workbooks.py")
+try:
+    import subprocess
+    fixtures = os.path.join(out, "gridbridge-fixtures")
+    subprocess.run([sys.executable, fixture_maker, fixtures], check=True, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+    for name in ("formats.xlsx", "whitespace.xlsx", "utf16.xlsx", "backslash.xlsx", "macro.xlsm", "noref.xlsx"):
+        with open(os.path.join(fixtures, name), "rb") as f:
+            whole = f.read()
+        put("fuzz_xlsx", name, b"\x02" + whole)
+        z = zipfile.ZipFile(io.BytesIO(whole))
+        if name in ("formats.xlsx", "whitespace.xlsx", "noref.xlsx"):
+            names = z.namelist()
+            put("fuzz_xlsx", name + ".parts", b"\x01" + SEP.join([part("xl/workbook.xml"), part("xl/worksheets/sheet1.xml"),
+                                                                   part("xl/sharedStrings.xml"), part("xl/styles.xml")]))
+    for name, seed in (("irregular.xls", "irregular"), ("暗号化.xls", "encrypted_xls"), ("暗号化.xlsx", "encrypted_xlsx"),
+                       ("excel95.xls", "excel95")):
+        with open(os.path.join(fixtures, name), "rb") as f:
+            put("fuzz_xls", seed, f.read())
+    with open(os.path.join(fixtures, "unterminated.csv"), "rb") as f:
+        put("fuzz_csv", "unclosed_quote", f.read())
+except Exception as e:  # seeds are a help, not a need
+    print("no fixture seeds:", e)
+
 text = "会社名,氏名,メール\r\n\"株式会社\"\"ソ\"\"\",山田,taro@example.jp\r\n,\"a,\r\nb\",x\n"
 put("fuzz_csv", "sjis", text.encode("cp932"))
 put("fuzz_csv", "utf8", text.encode("utf-8"))

@@ -37,8 +37,10 @@ class RecordingSink : public Biff8CellSink {
     s.number = value;
     s.format = &format;
   }
-  void Text(uint32_t row, uint32_t column, const char* text, size_t len) override {
-    Add(row, column, 's').text.assign(text, len);
+  void Text(uint32_t row, uint32_t column, const char* text, size_t len, const Biff8NumberFormat& format) override {
+    Seen& s = Add(row, column, 's');
+    s.text.assign(text, len);
+    s.format = &format;
   }
   void Boolean(uint32_t row, uint32_t column, bool value) override { Add(row, column, 'b').number = value; }
   void Error(uint32_t row, uint32_t column, const char* text) override { Add(row, column, 'e').text = text; }
@@ -57,6 +59,13 @@ class RecordingSink : public Biff8CellSink {
 };
 
 std::string Sjis(const std::string& utf8) { return platform::Utf8ToCp932(utf8); }
+
+// A cell text as the reader gives it: the yen sign U+00A5 as the full-width yen (0x818F).
+std::string CellSjis(std::string utf8) {
+  for (size_t at = utf8.find("\xC2\xA5"); at != std::string::npos; at = utf8.find("\xC2\xA5", at))
+    utf8.replace(at, 2, "\xEF\xBF\xA5");
+  return Sjis(utf8);
+}
 
 bool ParseNumber(const std::string& text, double* v) {
   char* end = nullptr;
@@ -78,7 +87,7 @@ TEST(Biff8Reader, ReadsEveryCellOfConvertedWorkbooks) {
     SCOPED_TRACE(book.first);
     std::vector<unsigned char> file = ReadFile(FixturePath(book.first + ".xls"));
     Biff8Workbook wb;
-    ASSERT_EQ(kBiffOk, wb.Load(file.data(), file.size()));
+    ASSERT_EQ(kReadOk, wb.Load(file.data(), file.size()));
     EXPECT_EQ(book.first == "dates1904", wb.Date1904());
     ASSERT_EQ(book.second.size(), wb.Sheets().size());
     for (size_t i = 0; i < book.second.size(); ++i) {
@@ -87,7 +96,7 @@ TEST(Biff8Reader, ReadsEveryCellOfConvertedWorkbooks) {
       EXPECT_EQ(Sjis(sheet), wb.Sheets()[i].name);
       ASSERT_EQ(static_cast<int>(i), wb.FindSheet(Sjis(sheet).c_str()));
       RecordingSink sink;
-      ASSERT_EQ(kBiffOk, wb.ReadSheet(i, sink));
+      ASSERT_EQ(kReadOk, wb.ReadSheet(i, sink));
       EXPECT_EQ(0, sink.duplicates);
       size_t expected = 0;
       for (const ManifestCell& c : manifest) {
@@ -107,7 +116,7 @@ TEST(Biff8Reader, ReadsEveryCellOfConvertedWorkbooks) {
         switch (kind) {
           case 's':
             EXPECT_EQ('s', s->kind);
-            EXPECT_EQ(Sjis(want), s->text);
+            EXPECT_EQ(CellSjis(want), s->text);
             break;
           case 'e':
             EXPECT_EQ('e', s->kind);
@@ -141,9 +150,9 @@ TEST(Biff8Reader, ReadsEveryCellOfConvertedWorkbooks) {
 TEST(Biff8Reader, ConvertedWorkbookUsesEveryRecordKind) {
   std::vector<unsigned char> file = ReadFile(FixturePath("values.xls"));
   CompoundFile cf;
-  ASSERT_EQ(kCompoundOk, cf.Open(file.data(), file.size()));
+  ASSERT_EQ(kReadOk, cf.Open(file.data(), file.size()));
   std::vector<unsigned char> s;
-  ASSERT_EQ(kCompoundOk, cf.ReadStream("Workbook", s));
+  ASSERT_EQ(kReadOk, cf.ReadStream("Workbook", s));
   std::map<uint32_t, int> count;
   int continuesAfterSst = 0;
   uint32_t previous = 0;
@@ -273,9 +282,9 @@ TEST(Biff8Reader, SharedStringsAcrossContinueRecords) {
     SCOPED_TRACE(c.what);
     uint32_t n = static_cast<uint32_t>(c.strings.size());
     Biff8Workbook wb;
-    ASSERT_EQ(kBiffOk, wb.LoadStream(Stream(Sst(n, c.segments), LabelSsts(n))));
+    ASSERT_EQ(kReadOk, wb.LoadStream(Stream(Sst(n, c.segments), LabelSsts(n))));
     RecordingSink sink;
-    ASSERT_EQ(kBiffOk, wb.ReadSheet(0, sink));
+    ASSERT_EQ(kReadOk, wb.ReadSheet(0, sink));
     ASSERT_EQ(n, sink.cells.size());
     for (uint32_t i = 0; i < n; ++i) {
       ASSERT_NE(nullptr, sink.At(i, 0));
@@ -325,13 +334,13 @@ TEST(Biff8Reader, ValueRecords) {
       {0x0203, Cell(7, 25, 0) + Double(26)},
   };
   Biff8Workbook wb;
-  ASSERT_EQ(kBiffOk, wb.LoadStream(Stream(globals, sheet)));
+  ASSERT_EQ(kReadOk, wb.LoadStream(Stream(globals, sheet)));
   EXPECT_TRUE(wb.Date1904());
   ASSERT_EQ(1u, wb.Sheets().size()) << "the chart sheet is no sheet of cells";
   EXPECT_EQ("S1", wb.Sheets()[0].name);
   EXPECT_EQ(-1, wb.FindSheet("Chart"));
   RecordingSink sink;
-  ASSERT_EQ(kBiffOk, wb.ReadSheet(0, sink));
+  ASSERT_EQ(kReadOk, wb.ReadSheet(0, sink));
 
   struct Want {
     uint32_t row, column;
@@ -379,22 +388,21 @@ TEST(Biff8Reader, DamagedStreamsFail) {
     size_t cutAtEnd;  // bytes removed from the end of the stream
   };
   const Case cases[] = {
-      {"sheet without its EOF", kBiffDamaged, {}, {{0x0203, Cell(0, 0, 0) + Double(1)}}, 4},
-      {"record running past the stream", kBiffDamaged, {}, {{0x0203, Cell(0, 0, 0) + Double(1)}}, 6},
-      {"shared string count beyond its data", kBiffDamaged, Sst(1000, {Head(2, 0) + Narrow("ab")}), {}, 0},
-      {"string longer than its record", kBiffDamaged, Sst(1, {Head(50, 0) + Narrow("ab")}), {}, 0},
-      {"half a wide character before the seam", kBiffDamaged, Sst(1, {Head(2, 1) + Wide(u"日") + Bytes{0x2C}, Bytes{1, 0x67} + Wide(u"本")}), {}, 0},
-      {"phonetic data longer than what is left", kBiffDamaged, Sst(1, {Head(1, 0x04) + U32(0x7FFFFFFF) + Narrow("a")}), {}, 0},
-      {"shared string index beyond the table", kBiffDamaged, sst, {{0x00FD, Cell(0, 0, 0) + U32(2)}}, 0},
-      {"short LABELSST", kBiffDamaged, sst, {{0x00FD, Cell(0, 0, 0) + U16(0)}}, 0},
-      {"short NUMBER", kBiffDamaged, {}, {{0x0203, Cell(0, 0, 0) + U32(0)}}, 0},
-      {"MULRK with part of a cell", kBiffDamaged, {}, {{0x00BD, U16(0) + U16(0) + U16(0) + U32(RkInt(1)) + U16(0) + U16(1)}}, 0},
-      {"LABEL longer than its record", kBiffDamaged, {}, {{0x0204, Cell(0, 0, 0) + U16(9) + Bytes{1} + Wide(u"短")}}, 0},
-      {"FORMULA too short", kBiffDamaged, {}, {{0x0006, Cell(0, 0, 0) + Double(1)}}, 0},
-      {"STRING longer than its records", kBiffDamaged, {}, {{0x0207, U16(9) + Bytes{0} + Narrow("abc")}, {0x003C, Bytes{0} + Narrow("d")}}, 0},
-      {"password-protected", kBiffEncrypted, {{0x002F, U16(1) + Bytes(52, 0)}}, {}, 0},
-      {"BOUNDSHEET too short", kBiffDamaged, {{0x0085, U32(0)}}, {}, 0},
-      {"XF too short", kBiffDamaged, {{0x00E0, U16(0)}}, {}, 0},
+      {"sheet without its EOF", kReadDamaged, {}, {{0x0203, Cell(0, 0, 0) + Double(1)}}, 4},
+      {"record running past the stream", kReadDamaged, {}, {{0x0203, Cell(0, 0, 0) + Double(1)}}, 6},
+      {"string longer than its record", kReadDamaged, Sst(1, {Head(50, 0) + Narrow("ab")}), {}, 0},
+      {"a string cut inside its last record", kReadDamaged, Sst(1, {Head(4, 1) + Wide(u"日本") + Bytes{0x2C}}), {}, 0},
+      {"phonetic data longer than what is left", kReadDamaged, Sst(1, {Head(1, 0x04) + U32(0x7FFFFFFF) + Narrow("a")}), {}, 0},
+      {"shared string index beyond the table", kReadDamaged, sst, {{0x00FD, Cell(0, 0, 0) + U32(2)}}, 0},
+      {"short LABELSST", kReadDamaged, sst, {{0x00FD, Cell(0, 0, 0) + U16(0)}}, 0},
+      {"short NUMBER", kReadDamaged, {}, {{0x0203, Cell(0, 0, 0) + U32(0)}}, 0},
+      {"MULRK with part of a cell", kReadDamaged, {}, {{0x00BD, U16(0) + U16(0) + U16(0) + U32(RkInt(1)) + U16(0) + U16(1)}}, 0},
+      {"LABEL longer than its record", kReadDamaged, {}, {{0x0204, Cell(0, 0, 0) + U16(9) + Bytes{1} + Wide(u"短")}}, 0},
+      {"FORMULA too short", kReadDamaged, {}, {{0x0006, Cell(0, 0, 0) + Double(1)}}, 0},
+      {"STRING longer than its records", kReadDamaged, {}, {{0x0207, U16(9) + Bytes{0} + Narrow("abc")}, {0x003C, Bytes{0} + Narrow("d")}}, 0},
+      {"password-protected", kReadEncrypted, {{0x002F, U16(1) + Bytes(52, 0)}}, {}, 0},
+      {"BOUNDSHEET too short", kReadDamaged, {{0x0085, U32(0)}}, {}, 0},
+      {"XF too short", kReadDamaged, {{0x00E0, U16(0)}}, {}, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -403,35 +411,139 @@ TEST(Biff8Reader, DamagedStreamsFail) {
     Biff8Workbook wb;
     int r = wb.LoadStream(s);
     RecordingSink sink;
-    if (r == kBiffOk) r = wb.ReadSheet(0, sink);
+    if (r == kReadOk) r = wb.ReadSheet(0, sink);
     EXPECT_EQ(c.expected, r);
   }
 
-  // Streams that are no BIFF8 workbook, and sheet offsets that lead nowhere.
-  Bytes biff5;
-  Append(biff5, {0x0809, Bof(0x0005, 0x0500)});
-  Append(biff5, {0x000A, {}});
+  // Streams of older versions (BIFF5 of Excel 5 and 95, the BOF records of BIFF2 to BIFF4),
+  // streams that are no workbook, and sheet offsets that lead nowhere.
   Biff8Workbook wb;
-  EXPECT_EQ(kBiffNotWorkbook, wb.LoadStream(biff5));
-  EXPECT_EQ(kBiffNotWorkbook, wb.LoadStream(Bytes{}));
-  EXPECT_EQ(kBiffNotWorkbook, wb.LoadStream(Bytes{0x09, 0x08, 0x02}));
+  for (uint32_t bof : {0x0809u, 0x0409u, 0x0209u, 0x0009u}) {
+    Bytes old;
+    Append(old, {bof, Bof(0x0005, bof == 0x0809 ? 0x0500 : 0x0000)});
+    Append(old, {0x000A, {}});
+    EXPECT_EQ(kReadOldFormat, wb.LoadStream(old)) << std::hex << bof;
+  }
+  EXPECT_EQ(kReadNotThisFormat, wb.LoadStream(Bytes{}));
+  EXPECT_EQ(kReadNotThisFormat, wb.LoadStream(Bytes{0x09, 0x08, 0x02}));
   Bytes text = Narrow("name,phone\n");
-  EXPECT_EQ(kBiffNotWorkbook, wb.Load(text.data(), text.size()));
+  EXPECT_EQ(kReadNotThisFormat, wb.Load(text.data(), text.size()));
   for (uint32_t offset : {0x00FFFFFFu, 3u, 0u}) {
     SCOPED_TRACE(offset);
     Bytes s = Stream({}, {{0x0203, Cell(0, 0, 0) + Double(1)}});
     Set32(s, 20 + 4, offset);  // the BOUNDSHEET right after the 20-byte BOF record
     RecordingSink sink;
-    ASSERT_EQ(kBiffOk, wb.LoadStream(s));
-    EXPECT_NE(kBiffOk, wb.ReadSheet(0, sink)) << "offset " << offset;
+    ASSERT_EQ(kReadOk, wb.LoadStream(s));
+    EXPECT_NE(kReadOk, wb.ReadSheet(0, sink)) << "offset " << offset;
   }
   RecordingSink sink;
-  EXPECT_EQ(kBiffNoSuchSheet, wb.ReadSheet(5, sink));
+  EXPECT_EQ(kReadNoSuchSheet, wb.ReadSheet(5, sink));
   // A failed load leaves nothing of the workbook loaded before.
   ASSERT_EQ(1u, wb.Sheets().size());
-  EXPECT_EQ(kBiffNotWorkbook, wb.Load(text.data(), text.size()));
+  EXPECT_EQ(kReadNotThisFormat, wb.Load(text.data(), text.size()));
   EXPECT_TRUE(wb.Sheets().empty());
-  EXPECT_EQ(kBiffNoSuchSheet, wb.ReadSheet(0, sink));
+  EXPECT_EQ(kReadNoSuchSheet, wb.ReadSheet(0, sink));
+}
+
+// What Excel, LibreOffice and xlrd read although it breaks the record layout: each case is
+// read to the end, never refused.
+TEST(Biff8Reader, IrregularStreamsAreReadAsExcelReadsThem) {
+  struct Want {
+    uint32_t row, column;
+    const char* text;  // UTF-8; nullptr for the number 2.5
+  };
+  struct Case {
+    const char* what;
+    std::vector<Rec> globals, sheet;
+    std::vector<Want> wants;
+  };
+  const Case cases[] = {
+      {"a string table that declares more strings than it holds",
+       Sst(1000, {Head(2, 0) + Narrow("ab"), Head(1, 1) + Wide(u"次")}), LabelSsts(2), {{0, 0, "ab"}, {1, 0, "次"}}},
+      {"an empty CONTINUE record inside the string table",
+       Sst(1, {Head(4, 1) + Wide(u"日本"), Bytes{}, Bytes{0} + Narrow("ab")}), LabelSsts(1), {{0, 0, "日本ab"}}},
+      {"half a character before a seam: dropped, the next record's flags go on",
+       Sst(2, {Head(4, 1) + Wide(u"日本") + Bytes{0x00}, Bytes{1} + Wide(u"語x") + Head(1, 0) + Narrow("z")}),
+       LabelSsts(2), {{0, 0, "日本語x"}, {1, 0, "z"}}},
+      {"a LABEL of eight bytes: an empty text",
+       {}, {{0x0204, Cell(0, 0, 0) + U16(0)}, {0x0204, Cell(0, 1, 0) + Str(std::string("AAA"))}},
+       {{0, 0, ""}, {0, 1, "AAA"}}},
+      {"FORMULA records of the older type 0x0206",
+       {}, {{0x0206, Cell(0, 0, 0) + Double(2.5) + U16(0) + U16(0)},
+            {0x0206, Cell(0, 1, 0) + Bytes{0, 0, 0, 0, 0, 0, 0xFF, 0xFF} + U16(0) + U16(0)},
+            {0x0207, Str(u"式")}},
+       {{0, 0, nullptr}, {0, 1, "式"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Biff8Workbook wb;
+    ASSERT_EQ(kReadOk, wb.LoadStream(Stream(c.globals, c.sheet)));
+    RecordingSink sink;
+    ASSERT_EQ(kReadOk, wb.ReadSheet(0, sink));
+    EXPECT_EQ(c.wants.size(), sink.cells.size());
+    for (const Want& w : c.wants) {
+      const Seen* seen = sink.At(w.row, w.column);
+      ASSERT_NE(nullptr, seen) << w.row << "," << w.column;
+      if (w.text) {
+        EXPECT_EQ('s', seen->kind);
+        EXPECT_EQ(Sjis(w.text), seen->text);
+      } else {
+        EXPECT_EQ('n', seen->kind);
+        EXPECT_DOUBLE_EQ(2.5, seen->number);
+      }
+    }
+  }
+}
+
+// A BOUNDSHEET offset a few bytes off its sheet's BOF: the BOF nearest to it is the sheet's.
+TEST(Biff8Reader, SheetFoundByItsBofNearTheRecordedOffset) {
+  const Bytes good = Stream({}, {{0x0203, Cell(0, 0, 0) + Double(7)}});
+  const uint32_t bof = Get32(good, 24);
+  for (int delta : {0, 3, -4, 32, -32, 33, -33}) {
+    SCOPED_TRACE(delta);
+    Bytes s = good;
+    Set32(s, 24, static_cast<uint32_t>(static_cast<int>(bof) + delta));
+    Biff8Workbook wb;
+    ASSERT_EQ(kReadOk, wb.LoadStream(s));
+    RecordingSink sink;
+    bool near = delta >= -32 && delta <= 32;
+    EXPECT_EQ(near ? kReadOk : kReadDamaged, wb.ReadSheet(0, sink));
+    EXPECT_EQ(near ? 1u : 0u, sink.cells.size());
+  }
+}
+
+// The workbook stream under the name Excel 5 and 95 gave it, in any case; the refusals by cause.
+TEST(Biff8Reader, WorkbookStreamNamesAndRefusals) {
+  const Bytes biff8 = Stream({}, {{0x0203, Cell(0, 0, 0) + Double(7)}});
+  Bytes biff5;
+  Append(biff5, {0x0809, Bof(0x0005, 0x0500)});
+  Append(biff5, {0x000A, {}});
+  const Bytes encrypted = Stream({{0x002F, U16(1) + Bytes(52, 0)}}, {});
+  struct Case {
+    const char* what;
+    std::vector<TestStream> streams;
+    int expected;
+  };
+  const Case cases[] = {
+      {"Workbook", {{"Workbook", biff8}}, kReadOk},
+      {"Book", {{"Book", biff8}}, kReadOk},
+      {"BOOK beside other streams", {{"\x05SummaryInformation", Noise(200, 1)}, {"BOOK", biff8}}, kReadOk},
+      {"Book of Excel 95 (BIFF5)", {{"Book", biff5}}, kReadOldFormat},
+      {"password-protected .xls", {{"Workbook", encrypted}}, kReadEncrypted},
+      {"password-protected .xlsx", {{"EncryptionInfo", Noise(300, 2)}, {"EncryptedPackage", Noise(5000, 3)}}, kReadEncrypted},
+      {"no workbook stream", {{"WordDocument", Noise(5000, 4)}}, kReadNotThisFormat},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<unsigned char> file = BuildCompoundFile(3, c.streams, nullptr);
+    Biff8Workbook wb;
+    EXPECT_EQ(c.expected, wb.Load(file.data(), file.size()));
+    if (c.expected != kReadOk) continue;
+    RecordingSink sink;
+    ASSERT_EQ(kReadOk, wb.ReadSheet(0, sink));
+    ASSERT_NE(nullptr, sink.At(0, 0));
+    EXPECT_DOUBLE_EQ(7, sink.At(0, 0)->number);
+  }
 }
 
 }  // namespace

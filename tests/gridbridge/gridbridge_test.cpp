@@ -2,6 +2,7 @@
 // make_workbooks.py (openpyxl) before this program runs.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -61,11 +62,13 @@ const CellCase kValueCases[] = {
       // Booleans, errors, cached formula results, an inline string.
       {"J3", "TRUE"}, {"K3", "FALSE"}, {"L3", "#N/A"}, {"M3", "3"}, {"N3", "東京都"},
       {"O3", "インライン"}, {"R3", "#DIV/0!"}, {"S3", "#DIV/0!"},
-      // Dates and times by number format; formats that only look like dates stay numbers.
-      {"A4", "2024/03/05"}, {"B4", "2024/03/05 14:07:09"}, {"C4", "09:30:00"}, {"D4", "2024/03/05"},
-      {"E4", "45356"}, {"F4", "45356"}, {"G4", "18:00:00"}, {"H4", "2024/03/05 12:00:00"},
-      {"I4", "2023/01/01"}, {"J4", "5"}, {"K4", "1900/02/28 00:00:00"}, {"L4", "1900/03/01 00:00:00"},
-      {"M4", "2025/01/01 00:00:00"}, {"N4", "36:00:00"}, {"O4", "30:00:00"},
+      // Numbers as Excel shows them through their formats: openpyxl's yyyy-mm-dd h:mm:ss,
+      // h:mm:ss, yyyy"年"m"月"d"日", 0.00, "day "0, [h]:mm:ss, m/d/yy h:mm (built-in 22, which
+      // Japanese Excel shows as yyyy/m/d h:mm), mmm-yy, [Red]0, [hh]:mm; 23:59:59.8 rounds up.
+      {"A4", "2024-03-05"}, {"B4", "2024-03-05 14:07:09"}, {"C4", "9:30:00"}, {"D4", "2024年3月5日"},
+      {"E4", "45356.00"}, {"F4", "day 45356"}, {"G4", "18:00:00"}, {"H4", "2024/3/5 12:00"},
+      {"I4", "Jan-23"}, {"J4", "5"}, {"K4", "1900-02-28 0:00:00"}, {"L4", "1900-03-01 0:00:00"},
+      {"M4", "2025-01-01 0:00:00"}, {"N4", "36:00:00"}, {"O4", "30:00"},
       // Characters that code page 932 lacks become "?"; its extensions stay; line breaks stay.
       {"C5", "?野家"}, {"D5", "①髙ソ表"}, {"E5", "行1\n行2"},
       // The last addressable row.
@@ -148,12 +151,13 @@ TEST_F(GridBridge, SheetsAreFoundByExactName) {
 
 TEST_F(GridBridge, OtherWorkbooks) {
   Open("dates1904.xlsx", "日付");
-  EXPECT_EQ("2024/03/05", Cell("A1"));
-  EXPECT_EQ("1904/01/02 06:00:00", Cell("A2"));
+  EXPECT_EQ("2024-03-05", Cell("A1"));
+  EXPECT_EQ("1904-01-02 6:00:00", Cell("A2"));
+  // ISO 8601 texts (cell type "d") through their date formats, as Excel shows them.
   Open("isodates.xlsx", "ISO");
-  EXPECT_EQ("2024/03/05 14:07:09", Cell("A1"));
-  EXPECT_EQ("2024/03/05", Cell("A2"));
-  EXPECT_EQ("09:30:00", Cell("A3"));
+  EXPECT_EQ("2024-03-05 14:07:09", Cell("A1"));
+  EXPECT_EQ("2024-03-05", Cell("A2"));
+  EXPECT_EQ("9:30:00", Cell("A3"));
   // A Japanese file name reaches the file system through the Shift-JIS path.
   Open("顧客リスト.xlsx", "Sheet1");
   EXPECT_EQ(Sjis("日本語のファイル名"), Cell("A1"));
@@ -197,7 +201,7 @@ TEST_F(GridBridge, BadFilesAreRefused) {
       {"truncated.xlsx", 1},      {"no_workbook.xlsx", 1},      {"bad_workbook_xml.xlsx", 1},
       {"bad_tag.xlsx", 2},        {"cut_sheet.xlsx", 2},        {"bad_deflate.xlsx", 2},
       {"bomb_lying.xlsx", 2},     {"bomb_huge.xlsx", 2},        {"missing_sheet.xlsx", 2},
-      {"bad_string_index.xlsx", 2}, {"absurd_row.xlsx", 2},     {"unterminated.csv", 2},
+      {"bad_string_index.xlsx", 2}, {"absurd_row.xlsx", 2},
   };
   for (const auto& c : cases) {
     int opened = OpenExcel(Fixture(c.file).c_str(), 0);
@@ -216,6 +220,108 @@ TEST_F(GridBridge, BadFilesAreRefused) {
   EXPECT_EQ(Sjis("支店名"), Cell("B1"));
   Open("values.xlsx", "顧客一覧");
   EXPECT_EQ(Sjis("会社名"), Cell("A1"));
+}
+
+TEST_F(GridBridge, WhitespaceAndCdataTextIsKept) {
+  Open("whitespace.xlsx", "空白");
+  const CellCase cases[] = {
+      // Rich-text runs of a single space, kept between the others; spaces and tabs around or alone.
+      {"A1", "test3 aaa"}, {"B1", "Excel 2010 (ALWAYS"}, {"C1", "  前後  "}, {"D1", "\t"},
+      // CDATA sections, alone and among plain text; the indentation between runs is no text.
+      {"E1", "<b>&amp;</b>"}, {"F1", "a b c"}, {"G1", "A B"}, {"H1", "<none>"},
+      // Blank runs with and without xml:space, spaced tags, and empty runs between them.
+      {"I1", "a  b"},
+      // An inline string in CDATA, one of spaces alone, a formula's result of tabs and spaces,
+      // a number in CDATA, inline rich text.
+      {"A2", "Hello CDATA"}, {"B2", "   "}, {"C2", "\t   \t"}, {"D2", "42"}, {"E2", "名前 太郎"},
+  };
+  ExpectCells("whitespace.xlsx", cases, sizeof cases / sizeof cases[0]);
+}
+
+TEST_F(GridBridge, IrregularPackagesAreRead) {
+  // Member names written with backslashes (xl\workbook.xml).
+  Open("backslash.xlsx", "Sheet1");
+  EXPECT_EQ(Sjis("氏名"), Cell("A1"));
+  EXPECT_EQ("12", Cell("B1"));
+  // Every part in UTF-16 (shared strings big endian without a byte order mark); the yen sign
+  // comes out as the full-width yen, a character 932 lacks as "?".
+  Open("utf16.xlsx", "表1");
+  EXPECT_EQ(Sjis("Summe ￥"), Cell("A1"));
+  EXPECT_EQ(Sjis("日本語?"), Cell("B1"));
+  EXPECT_EQ("40800", Cell("C1"));
+  // Macro and dialog sheets of an .xlsm are sheets like any other; a dialog sheet holds no cells.
+  Open("macro.xlsm", "Macro1");
+  EXPECT_EQ(Sjis("マクロ"), Cell("A1"));
+  Open("macro.xlsm", "Dialog1");
+  EXPECT_EQ("<none>", Cell("A1"));
+  Open("macro.xlsm", "Sheet1");
+  EXPECT_EQ(Sjis("氏名"), Cell("A1"));
+  // Rows and cells without a usable r (none, "", "0", no column, past XFD) follow the one
+  // before them, as Excel places them.
+  Open("noref.xlsx", "Sheet1");
+  const CellCase cases[] = {
+      {"A1", "a"}, {"B1", "b"}, {"C2", "c"}, {"D2", "d"}, {"E2", "e"}, {"A5", "f"},
+      {"B5", "g"}, {"E5", "h"}, {"A6", "i"}, {"A2", "<none>"}, {"C1", "<none>"}, {"E9", "<none>"},
+  };
+  ExpectCells("noref.xlsx", cases, sizeof cases / sizeof cases[0]);
+}
+
+// Each row of formats.xlsx: a format code, a value through it, and what Excel shows.
+TEST_F(GridBridge, NumbersReadAsExcelShowsThem) {
+  Open("formats.xlsx", "書式");
+  int rows = 0;
+  char address[16];
+  for (int row = 1;; ++row) {
+    std::snprintf(address, sizeof address, "A%d", row);
+    std::string format = Cell(address);
+    if (format == "<none>") break;
+    ++rows;
+    std::snprintf(address, sizeof address, "C%d", row);
+    std::string shown = Cell(address);
+    std::snprintf(address, sizeof address, "B%d", row);
+    EXPECT_EQ(shown, Cell(address)) << "format " << format;
+  }
+  EXPECT_GE(rows, 30);
+}
+
+TEST_F(GridBridge, CsvWithAnUnclosedQuoteReadsTheRestAsOneField) {
+  Open("unterminated.csv", "x");
+  const CellCase cases[] = {
+      {"A1", "a"}, {"B1", "b"}, {"A2", "1"}, {"B2", "never closed\r\n2,3\r\n"}, {"A3", "<none>"}, {"B3", "<none>"},
+  };
+  ExpectCells("unterminated.csv", cases, sizeof cases / sizeof cases[0]);
+  // The yen sign of a UTF-8 file as the full-width yen, not 0x5C.
+  Open("yen.csv", "x");
+  EXPECT_EQ(Sjis("￥1,200"), Cell("A2"));
+}
+
+TEST_F(GridBridge, IrregularXlsIsRead) {
+  // A BOOK stream, an impossible mini FAT count, a short string table with an empty CONTINUE
+  // and half a character at a seam, an empty LABEL, a 0x0206 FORMULA, a sheet offset 4 bytes off.
+  Open("irregular.xls", "S1");
+  const CellCase cases[] = {
+      {"A1", "col1"}, {"B1", "日本語x"}, {"C1", "<none>"}, {"D1", "AAA"}, {"A2", "10x10"}, {"B2", "2.5"},
+  };
+  ExpectCells("irregular.xls", cases, sizeof cases / sizeof cases[0]);
+}
+
+TEST_F(GridBridge, RefusedWorkbooksTellTheirCause) {
+  struct {
+    const char* file;
+    int expected;
+  } cases[] = {
+      {"暗号化.xlsx", GRIDBRIDGE_ENCRYPTED},   {"暗号化.xls", GRIDBRIDGE_ENCRYPTED},
+      {"excel95.xls", GRIDBRIDGE_OLD_FORMAT},  {"excel4.xls", GRIDBRIDGE_OLD_FORMAT},
+      {"binary.xlsb", GRIDBRIDGE_BINARY_FORMAT}, {"no_such_file.xlsx", GRIDBRIDGE_UNREADABLE},
+      {"not_workbook.bin", GRIDBRIDGE_UNREADABLE}, {"truncated.xlsx", GRIDBRIDGE_UNREADABLE},
+      {"legacy.xls", GRIDBRIDGE_UNREADABLE},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.expected, OpenExcel(Fixture(c.file).c_str(), 0)) << c.file;
+    EXPECT_NE(0, OpenSheet(Sjis("Sheet1").c_str())) << c.file;
+    EXPECT_EQ("<none>", Cell("A1")) << c.file;
+    CloseExcel();
+  }
 }
 
 TEST_F(GridBridge, CallsOutOfOrderAreHarmless) {

@@ -17,6 +17,9 @@ import zlib
 import openpyxl
 from openpyxl.utils.datetime import CALENDAR_MAC_1904
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from refused_workbooks import bof, biff_record, compound_file, write_refused_workbooks  # noqa: E402
+
 out = sys.argv[1]
 os.makedirs(out, exist_ok=True)
 
@@ -272,7 +275,175 @@ def text_files():
         f.write("氏名,メモ\r\n伊藤,\"改行\r\nあり\"\r\n".encode("utf-16"))  # with its byte order mark
     with open(path("unterminated.csv"), "wb") as f:
         f.write(b'a,b\r\n1,"never closed\r\n2,3\r\n')
+    with open(path("yen.csv"), "wb") as f:
+        f.write('金額,備考\r\n"¥1,200",円記号\r\n'.encode("utf-8"))
     open(path("empty.csv"), "wb").close()
+
+
+MAIN = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
+RELS = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
+
+
+def package(name, sheets, shared=None, styles=None, member=lambda n: n, encode=lambda n, x: x.encode("utf-8")):
+    """A workbook package written part by part: sheets [(sheet name, part path, XML)], the
+    shared strings' <si> items, the styles part. member() renames the ZIP members, encode()
+    writes each part's text."""
+    rels = ['<Relationship Id="rId%d" Type="%s/worksheet" Target="%s"/>' % (i + 1, RELS, p[3:])
+            for i, (_, p, _) in enumerate(sheets)]
+    parts = {
+        "[Content_Types].xml": '<?xml version="1.0" encoding="UTF-8"?>'
+                               '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"/>',
+        "_rels/.rels": '<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns='
+                       '"http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId1" '
+                       'Type="%s/officeDocument" Target="xl/workbook.xml"/></Relationships>' % RELS,
+        "xl/workbook.xml": '<?xml version="1.0" encoding="UTF-8"?><workbook xmlns="%s" xmlns:r="%s"><sheets>%s'
+                           '</sheets></workbook>' % (MAIN, RELS, "".join(
+                               '<sheet name="%s" sheetId="%d" r:id="rId%d"/>' % (n, i + 1, i + 1)
+                               for i, (n, _, _) in enumerate(sheets))),
+    }
+    if shared is not None:
+        rels.append('<Relationship Id="rIdS" Type="%s/sharedStrings" Target="sharedStrings.xml"/>' % RELS)
+        parts["xl/sharedStrings.xml"] = ('<?xml version="1.0" encoding="UTF-8"?><sst xmlns="%s">%s</sst>'
+                                         % (MAIN, "".join("<si>%s</si>" % i for i in shared)))
+    if styles is not None:
+        rels.append('<Relationship Id="rIdT" Type="%s/styles" Target="styles.xml"/>' % RELS)
+        parts["xl/styles.xml"] = styles
+    parts["xl/_rels/workbook.xml.rels"] = ('<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns='
+                                           '"http://schemas.openxmlformats.org/package/2006/relationships">%s'
+                                           '</Relationships>' % "".join(rels))
+    for _, part, xml in sheets:
+        parts[part] = xml
+    write_zip(name, [(member(n), encode(n, x)) for n, x in parts.items()])
+
+
+def sheet_xml(rows, root="worksheet", extra=""):
+    return '<?xml version="1.0" encoding="UTF-8"?><%s xmlns="%s"%s><sheetData>%s</sheetData></%s>' % (
+        root, MAIN, extra, rows, root)
+
+
+def whitespace_workbook():
+    """Text that is whitespace alone or in part, in rich-text runs, inline strings, formula
+    results, and CDATA sections (as Excel, Excel for Mac and other writers store them)."""
+    shared = [
+        '<r><t>test3</t></r><r><t xml:space="preserve"> </t></r><r><t>aaa</t></r>',
+        '<r><rPr><b/></rPr><t>Excel 2010</t></r><r><t xml:space="preserve"> </t></r><r><t>(ALWAYS</t></r>',
+        '<t xml:space="preserve">  前後  </t>',
+        '<t xml:space="preserve">\t</t>',
+        '<t><![CDATA[<b>&amp;</b>]]></t>',
+        '<t>a<![CDATA[ b ]]>c</t>',
+        '\n  <r>\n    <t>A</t>\n  </r>\n  <r>\n    <t xml:space="preserve"> </t>\n  </r>\n  <r><t>B</t></r>\n',
+        '<t/>',
+        '<r><t>a</t></r><r><t> </t></r><r><t xml:space="preserve" > </t ></r><r><t/></r>'
+        '<r><t xml:space="preserve"/></r><r><t></t></r><r><t>b</t></r>',
+    ]
+    cells = "".join('<c r="%s1" t="s"><v>%d</v></c>' % ("ABCDEFGHI"[i], i) for i in range(len(shared)))
+    row2 = ('<c r="A2" t="inlineStr"><is><t><![CDATA[Hello CDATA]]></t></is></c>'
+            '<c r="B2" t="inlineStr"><is><t xml:space="preserve">   </t></is></c>'
+            '<c r="C2" t="str"><f>CHAR(9)&amp;"   "&amp;CHAR(9)</f><v xml:space="preserve">\t   \t</v></c>'
+            '<c r="D2"><v><![CDATA[42]]></v></c>'
+            '<c r="E2" t="inlineStr"><is><r><t xml:space="preserve">名前 </t></r><r><t>太郎</t></r></is></c>')
+    package("whitespace.xlsx", [("空白", "xl/worksheets/sheet1.xml",
+                                 sheet_xml('<row r="1">%s</row><row r="2">%s</row>' % (cells, row2)))], shared)
+
+
+def irregular_packages():
+    """Packages that Excel reads although they stray from the usual: member names with
+    backslashes, parts in UTF-16, macro and dialog sheets, cells without usable references."""
+    sheet = sheet_xml('<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1"><v>12</v></c></row>')
+    shared = ["<t>氏名</t>"]
+    package("backslash.xlsx", [("Sheet1", "xl/worksheets/sheet1.xml", sheet)], shared,
+            member=lambda n: n.replace("/", "\\"))
+
+    def utf16(name, xml):
+        xml = xml.replace('encoding="UTF-8"', 'encoding="UTF-16"')
+        return xml.encode("utf-16-be") if name == "xl/sharedStrings.xml" else b"\xff\xfe" + xml.encode("utf-16-le")
+    sheet16 = sheet_xml('<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="inlineStr"><is><t>日本語\U00020BB7</t>'
+                        '</is></c><c r="C1"><v>40800</v></c></row>')
+    package("utf16.xlsx", [("表1", "xl/worksheets/sheet1.xml", sheet16)], ["<t>Summe ¥</t>"], encode=utf16)
+
+    macro = sheet_xml('<row r="1"><c r="A1" t="inlineStr"><is><t>マクロ</t></is></c></row>', root="xm:macrosheet",
+                      extra=' xmlns:xm="http://schemas.microsoft.com/office/excel/2006/main"').replace(
+        '<xm:macrosheet xmlns="%s"' % MAIN, '<xm:macrosheet xmlns="%s"' % MAIN)
+    dialog = '<?xml version="1.0" encoding="UTF-8"?><dialogsheet xmlns="%s"><sheetPr/></dialogsheet>' % MAIN
+    package("macro.xlsm", [("Sheet1", "xl/worksheets/sheet1.xml", sheet), ("Macro1", "xl/macrosheets/sheet1.xml", macro),
+                           ("Dialog1", "xl/dialogsheets/sheet1.xml", dialog)], shared)
+
+    def c(ref, text):
+        return '<c%s t="inlineStr"><is><t>%s</t></is></c>' % (ref, text)
+    rows = ('<row r="0">' + c(' r="0"', "a") + c("", "b") + '</row>'
+            '<row>' + c(' r="C2"', "c") + c("", "d") + c(' r=""', "e") + '</row>'
+            '<row r="5">' + c("", "f") + c(' r="0"', "g") + c(' r="$E$9"', "h") + '</row>'
+            '<row r="x">' + c(' r="AAAA1"', "i") + '</row>')
+    package("noref.xlsx", [("Sheet1", "xl/worksheets/sheet1.xml", sheet_xml(rows))])
+
+
+def formats_workbook():
+    """Numbers and texts through number formats: column A the format, B the value, C the text
+    Excel shows (Japanese locale). Formats named "ID<n>" stand for built-in id n, whose code
+    the workbook does not spell out (as Excel writes them)."""
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "書式"
+    d = datetime.date(2026, 12, 10)
+    cases = [
+        ("#,##0", 1200, "1,200"), ("000-0000-0000", 9012345678, "090-1234-5678"), ("0%", 0.25, "25%"),
+        ('yyyy"年"m"月"d"日"', d, "2026年12月10日"), ('[$-411]ggge"年"m"月"d"日"', d, "令和8年12月10日"),
+        ('#,##0"円"', 1200, "1,200円"), ('"¥"#,##0;"¥"\\-#,##0', -1200, "￥-1,200"), ("[$¥-411]#,##0", 1200, "￥1,200"),
+        ("0.00", 2.675, "2.68"), ("0.00E+00", 12345, "1.23E+04"), ("# ??/??", 3.14159, "3 14/99"),
+        ("[m]", 1.5, "2160"), ("[mm]:ss", 0.5, "720:00"), ("[s]", 0.01, "864"), ("[ss]", 1.25, "108000"),
+        ("h:mm AM/PM", 0.75, "6:00 午後"), ("[$-409]h:mm AM/PM", 0.75, "6:00 PM"), ("aaaa", d, "木曜日"),
+        ("ge.m.d", d, "R8.12.10"), ("[>=1000]#,##0,\"千\";0", 1500, "2千"), ("#,##0;\"▲\"#,##0", -1200, "▲1,200"),
+        ('@"様"', "山田", "山田様"), ('0;-0;"ゼロ";@', 0, "ゼロ"), ("[DBNum1]0", 123, "123"),
+        ("ID14", d, "2026/12/10"), ("ID22", datetime.datetime(2026, 12, 10, 9, 5), "2026/12/10 9:05"),
+        ("ID27", d, "R8.12.10"), ("ID28", d, "令和8年12月10日"), ("ID31", d, "2026年12月10日"),
+        ("ID5", -1200, "￥-1,200"), ("ID42", 1200, " ￥1,200 "), ("ID58", datetime.date(2019, 5, 1), "令和1年5月1日"),
+    ]
+    for r, (fmt, value, shown) in enumerate(cases, 1):
+        ws.cell(r, 1, fmt)
+        cell = ws.cell(r, 2, value)
+        cell.number_format = '"%s"0' % fmt if fmt.startswith("ID") else fmt
+        ws.cell(r, 3, shown)
+    wb.save(path("formats.xlsx"))
+    # The "IDn" formats become built-in ids without a code of their own.
+    parts = members("formats.xlsx")
+    styles = dict(parts)["xl/styles.xml"].decode("utf-8")
+    for number, code in re.findall(r'<numFmt numFmtId="(\d+)" formatCode="&quot;ID(\d+)&quot;0"\s*/>', styles):
+        styles = re.sub(r'<numFmt numFmtId="%s" formatCode="[^"]*"\s*/>' % number, "", styles)
+        styles = styles.replace('numFmtId="%s"' % number, 'numFmtId="%s"' % code)
+    assert "ID" not in styles
+    with zipfile.ZipFile(path("formats.xlsx"), "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in parts:
+            z.writestr(name, styles.encode("utf-8") if name == "xl/styles.xml" else data)
+
+
+def irregular_xls():
+    """An .xls built record by record with what Excel 97-2003 files in the wild hold: a
+    workbook stream named BOOK, a header claiming an impossible mini FAT, a string table that
+    declares more strings than it holds with an empty CONTINUE record and half a character
+    at a seam, an empty LABEL, a FORMULA of the older type 0x0206, and a BOUNDSHEET offset a
+    few bytes off its sheet."""
+    def xl_string(text, wide=False):
+        return struct.pack("<HB", len(text), 1 if wide else 0) + (text.encode("utf-16-le") if wide else text.encode("latin-1"))
+
+    globals_ = bof(0x0600, 5)
+    boundsheet_at = len(globals_) + 4
+    globals_ += biff_record(0x0085, struct.pack("<IBB", 0, 0, 0) + struct.pack("<BB", 2, 0) + b"S1")
+    sst = biff_record(0x00FC, struct.pack("<II", 50, 50) + xl_string("col1") + struct.pack("<HB", 4, 1) + "日本".encode("utf-16-le"))
+    sst += biff_record(0x003C) + biff_record(0x003C, b"\x01" + "語".encode("utf-16-le") + b"\x00")
+    sst += biff_record(0x003C, b"\x01" + "x".encode("utf-16-le") + xl_string("10x10"))
+    globals_ += sst + biff_record(0x000A)
+    sheet = bof(0x0600, 0x10)
+    sheet += biff_record(0x00FD, struct.pack("<HHHI", 0, 0, 0, 0))            # A1: col1
+    sheet += biff_record(0x00FD, struct.pack("<HHHI", 0, 1, 0, 1))            # B1: 日本語x
+    sheet += biff_record(0x0204, struct.pack("<HHHH", 0, 2, 0, 0))            # C1: empty LABEL
+    sheet += biff_record(0x0204, struct.pack("<HHH", 0, 3, 0) + xl_string("AAA"))  # D1
+    sheet += biff_record(0x00FD, struct.pack("<HHHI", 1, 0, 0, 2))            # A2: 10x10
+    sheet += biff_record(0x0206, struct.pack("<HHHdHH", 1, 1, 0, 2.5, 0, 0))  # B2: 2.5
+    sheet += biff_record(0x000A)
+    stream = bytearray(globals_ + sheet)
+    struct.pack_into("<I", stream, boundsheet_at, len(globals_) - 4)  # four bytes before its BOF
+    with open(path("irregular.xls"), "wb") as f:
+        f.write(compound_file([("BOOK", bytes(stream))], mini_fat_count=0x7FFFFFF0))
 
 
 values_workbook()
@@ -282,3 +453,8 @@ japanese_file_name()
 prefixed_workbook(parts)
 broken_workbooks(parts)
 text_files()
+whitespace_workbook()
+irregular_packages()
+formats_workbook()
+irregular_xls()
+write_refused_workbooks(out)

@@ -8,7 +8,7 @@ The conversion is slow, so the results are kept under the cache folder, named by
 this script and the LibreOffice version; a later run with the same inputs copies them.
 
 Manifest lines (tab-separated, UTF-8 fields as hex):
-  workbook  sheet-hex  row  column  kind  value  [shown, for dates: yyyy/mm/dd, hh:mm:ss or both]
+  workbook  sheet-hex  row  column  kind  value  [shown: hex UTF-8, as Excel shows the value]
 kind: s text (value hex UTF-8), n number (repr), d date or time (serial, repr),
       b boolean (0/1), e error (text), f formula (its result as shown, hex UTF-8).
 Rows and columns count from 1.
@@ -38,6 +38,18 @@ PLACES = ["東京都千代田区丸の内", "大阪府大阪市北区梅田", "�
           "福岡県福岡市博多区博多駅前", "北海道札幌市中央区北五条西", "宮城県仙台市青葉区中央"]
 COMPANY = ["株式会社", "有限会社", "合同会社"]
 TRADE = ["山田商事", "東和電機", "北斗物産", "さくら不動産", "みなと運輸", "青葉システム"]
+
+
+# How Excel shows a date through each date format these workbooks use.
+SHOWN_DATES = {
+    "yyyy-mm-dd": lambda v: v.strftime("%Y-%m-%d"),
+    "yyyy-mm-dd hh:mm:ss": lambda v: v.strftime("%Y-%m-%d %H:%M:%S"),
+    "hh:mm:ss": lambda v: v.strftime("%H:%M:%S"),
+    'yyyy"年"m"月"d"日"': lambda v: "%d年%d月%d日" % (v.year, v.month, v.day),
+    "yyyy/mm/dd": lambda v: v.strftime("%Y/%m/%d"),
+    '[$-411]ggge"年"m"月"d"日"': lambda v: "令和%d年%d月%d日" % (v.year - 2018, v.month, v.day),
+    "yyyy/m/d aaa": lambda v: "%d/%d/%d %s" % (v.year, v.month, v.day, "月火水木金土日"[v.weekday()]),
+}
 
 
 def serial(value, epoch1904=False):
@@ -80,13 +92,7 @@ class Book:
                 kind, text = "n", repr(float(value))
             elif isinstance(value, (datetime.date, datetime.time)):
                 kind, text = "d", repr(serial(value, self.epoch1904))
-                # How the user sees it: the date, the time, or both.
-                if isinstance(value, datetime.datetime):
-                    shown = value.strftime("%Y/%m/%d %H:%M:%S")
-                elif isinstance(value, datetime.date):
-                    shown = value.strftime("%Y/%m/%d")
-                else:
-                    shown = value.strftime("%H:%M:%S")
+                shown = SHOWN_DATES[number_format](value)
             else:
                 kind, text = "s", value.encode("utf-8").hex()
         elif kind == "e":
@@ -94,8 +100,8 @@ class Book:
         elif kind == "f":
             text = shown.encode("utf-8").hex()
         fields = [self.name, ws.title.encode("utf-8").hex(), str(row), str(col), kind, text]
-        if kind == "d":
-            fields.append(shown)
+        if shown is not None:
+            fields.append(shown.encode("utf-8").hex())
         self.lines.append("\t".join(fields))
 
 
@@ -174,6 +180,26 @@ def dates1904_book():
     return b
 
 
+def formats_book():
+    """Number formats through LibreOffice's conversion: each cell with the text Excel shows."""
+    b = Book("formats")
+    ws = b.sheet("書式")
+    cases = [
+        ("#,##0", 1200, "1,200"), ("000-0000-0000", 9012345678, "090-1234-5678"), ("0%", 0.25, "25%"),
+        ('#,##0"円"', 1200, "1,200円"), ('"¥"#,##0;"¥"\\-#,##0', -1200, "￥-1,200"),
+        ("0.00E+00", 12345, "1.23E+04"), ("# ?/?", 1.5, "1 1/2"), ("[mm]:ss", 0.5, "720:00"),
+        ("[s]", 0.01, "864"), ("#,##0,", 1234567, "1,235"), ("0.0%", -0.0512, "-5.1%"),
+    ]
+    for r, (fmt, value, shown) in enumerate(cases, 1):
+        b.put(ws, r, 1, fmt)
+        b.put(ws, r, 2, value, fmt, shown=shown)
+    r = len(cases) + 1
+    b.put(ws, r, 2, datetime.date(2026, 12, 10), '[$-411]ggge"年"m"月"d"日"')
+    b.put(ws, r + 1, 2, datetime.date(2026, 12, 10), "yyyy/m/d aaa")
+    b.put(ws, r + 2, 2, "山田", '@"様"', shown="山田様")
+    return b
+
+
 def large_book():
     """A workbook whose .xls needs more FAT sectors than the compound file header lists
     (over 7 MB): unique long texts and numbers in 20,000 rows. Its cells are not listed in
@@ -218,7 +244,7 @@ def lo_version():
 
 def build(target):
     large, large_sheet, large_rows = large_book()
-    books = [values_book(), dates1904_book(), large]
+    books = [values_book(), dates1904_book(), formats_book(), large]
     manifest = []
     for b in books:
         path = os.path.join(target, b.name + ".xlsx")
