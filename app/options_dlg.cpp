@@ -105,14 +105,57 @@ bool IsUnsubscribeUrl(const std::string& url, bool& mailto) {
   return StartsWithNoCase(url, "https://") && url.size() > 8;
 }
 
-bool IsColumnLetter(const std::string& text) {
-  return text.size() == 1 && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
-}
-
 std::string Formatted(const char* format, const std::string& piece) {
   std::vector<char> out(std::string(format).size() + piece.size() + 1);
   std::snprintf(out.data(), out.size(), format, piece.c_str());
   return out.data();
+}
+
+// Each check below returns the message of the first failing piece, or an empty text when the
+// value passes; a passing list is stored trimmed and joined again by its separator.
+
+// Full paths of files that can be read: one path, or a list separated by ";".
+std::string PathsFailure(std::string& value, bool list, const char* missing, const char* notFull) {
+  std::vector<std::string> paths = list ? Pieces(value, ';') : std::vector<std::string>{value};
+  for (const std::string& path : paths) {
+    if (path.empty()) continue;
+    if (!IsFullPath(path)) return Formatted(notFull, path);
+    if (!IsReadableFile(path)) return Formatted(missing, path);
+  }
+  if (list) value = Joined(paths, ';');
+  return std::string();
+}
+
+// Addresses separated by ",", each usable.
+std::string AddressesFailure(std::string& value, const char* failure) {
+  std::vector<std::string> addresses = Pieces(value, ',');
+  for (const std::string& address : addresses)
+    if (!IsUsableAddress(address.c_str())) return Formatted(failure, address);
+  value = Joined(addresses, ',');
+  return std::string();
+}
+
+// One column letter A to Z, stored in upper case.
+std::string ColumnFailure(std::string& value, const char* failure) {
+  if (value.empty()) return std::string();
+  bool letter = value.size() == 1 && ((value[0] >= 'A' && value[0] <= 'Z') || (value[0] >= 'a' && value[0] <= 'z'));
+  if (!letter) return failure;
+  value[0] = static_cast<char>(value[0] & ~0x20);
+  return std::string();
+}
+
+// A mailto: URL, an https: URL, or one of each separated by ",".
+std::string UnsubscribeFailure(std::string& value, const char* failure) {
+  std::vector<std::string> urls = Pieces(value, ',');
+  int mailtos = 0, webs = 0;
+  for (const std::string& url : urls) {
+    bool mailto = false;
+    if (!IsUnsubscribeUrl(url, mailto)) return failure;
+    ++(mailto ? mailtos : webs);
+  }
+  if (mailtos > 1 || webs > 1) return failure;
+  value = Joined(urls, ',');
+  return std::string();
 }
 
 }  // namespace
@@ -201,60 +244,27 @@ void COptionsDlg::ReadField(const OptionField& field) {
 }
 
 bool COptionsDlg::CheckField(const OptionField& field, std::string& message) {
-  if (field.kind != FieldKind::kText) return true;
-  std::string& value = Values.*field.text;
-  switch (field.check) {
-    case ValueCheck::kFiles:
-    case ValueCheck::kFile: {
-      std::vector<std::string> paths =
-          field.check == ValueCheck::kFiles ? Pieces(value, ';') : std::vector<std::string>{value};
-      for (const std::string& path : paths) {
-        if (path.empty()) continue;
-        if (!IsFullPath(path)) message = Formatted(field.pathFailure, path);
-        else if (!IsReadableFile(path)) message = Formatted(field.failure, path);
-        if (!message.empty()) return false;
-      }
-      if (field.check == ValueCheck::kFiles) value = Joined(paths, ';');
-      return true;
+  if (field.kind == FieldKind::kText) {
+    std::string& value = Values.*field.text;
+    switch (field.check) {
+      case ValueCheck::kFiles:
+      case ValueCheck::kFile:
+        message = PathsFailure(value, field.check == ValueCheck::kFiles, field.failure, field.pathFailure);
+        break;
+      case ValueCheck::kAddresses:
+        message = AddressesFailure(value, field.failure);
+        break;
+      case ValueCheck::kColumn:
+        message = ColumnFailure(value, field.failure);
+        break;
+      case ValueCheck::kUnsubscribe:
+        message = UnsubscribeFailure(value, field.failure);
+        break;
+      case ValueCheck::kNone:
+        break;
     }
-    case ValueCheck::kAddresses: {
-      std::vector<std::string> addresses = Pieces(value, ',');
-      for (const std::string& address : addresses) {
-        if (IsUsableAddress(address.c_str())) continue;
-        message = Formatted(field.failure, address);
-        return false;
-      }
-      value = Joined(addresses, ',');
-      return true;
-    }
-    case ValueCheck::kColumn:
-      if (value.empty() || IsColumnLetter(value)) {
-        if (!value.empty()) value[0] = static_cast<char>(value[0] & ~0x20);  // the letter in upper case
-        return true;
-      }
-      message = field.failure;
-      return false;
-    case ValueCheck::kUnsubscribe: {
-      std::vector<std::string> urls = Pieces(value, ',');
-      bool usable = true;
-      int mailtos = 0, webs = 0;
-      for (const std::string& url : urls) {
-        bool mailto = false;
-        usable = usable && IsUnsubscribeUrl(url, mailto);
-        ++(mailto ? mailtos : webs);
-      }
-      // At most one of each kind; an empty value sends no such header.
-      if (usable && mailtos <= 1 && webs <= 1) {
-        value = Joined(urls, ',');
-        return true;
-      }
-      message = field.failure;
-      return false;
-    }
-    case ValueCheck::kNone:
-      break;
   }
-  return true;
+  return message.empty();
 }
 
 // The open-file dialog, owned by this dialog: the picked full path replaces a single path and

@@ -56,8 +56,8 @@ class COptionsDlg : public CDialogEx {
 
   void ShowField(const OptionField& field);
   void ReadField(const OptionField& field);
-  // The message of the field's first failing piece, in `message`; true when all pass. A list
-  // passes with its pieces trimmed and joined again by its separator, which it then holds.
+  // The message of the field's first failing piece in `message` (left empty when the value
+  // passes); a passing list then holds its pieces trimmed and joined again by its separator.
   bool CheckField(const OptionField& field, std::string& message);
   void PickInto(const OptionField& field);
   void ShowMessage(const char* text) const;
