@@ -1,16 +1,19 @@
 #include "app/rowcaster_dlg.h"
 
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "app/app_texts.h"
+#include "app/options_dlg.h"
 #include "app/smtp_set.h"
 #include "framework/win_app.h"
 #include "engine/run_state.h"
 #include "text/sjis_text.h"
 #include "resources/resource.h"
+#include "settings/file_locations.h"
 #include "settings/send_settings.h"
 #include "settings/settings_store.h"
 
@@ -121,6 +124,10 @@ BOOL CRowcasterDlg::OnInitDialog() {
     AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
   }
+  // Beside the about box: the options dialog.
+  wchar_t options[128] = {};
+  if (systemMenu && LoadStringW(ProgramInstance(), IDS_OPTIONS, options, 128) > 0 && options[0])
+    AppendMenuW(systemMenu, MF_STRING, IDM_OPTIONS, options);
   SetIcon(m_hIcon, true);
   SetIcon(m_hIcon, false);
 
@@ -167,6 +174,9 @@ void CRowcasterDlg::EnableEditingControls(int enable) {
   for (int id : buttons) ::EnableWindow(GetDlgItem(id), enable ? TRUE : FALSE);
   for (const BoundField& field : Fields)
     if (field.readBack) field.control.EnableWindow(enable != 0);
+  // The options are settings too: greyed in the system menu while a run lasts.
+  if (HMENU systemMenu = GetSystemMenu(false))
+    EnableMenuItem(systemMenu, IDM_OPTIONS, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
 }
 
 void CRowcasterDlg::SaveSettingsAndExit() {
@@ -247,6 +257,10 @@ HBRUSH CRowcasterDlg::OnCtlColor(HDC dc, HWND control, UINT kind) {
 }
 
 bool CRowcasterDlg::OnSysCommand(UINT id, LPARAM) {
+  if ((id & 0xFFF0) == IDM_OPTIONS) {
+    OnOptions();
+    return true;
+  }
   if ((id & 0xFFF0) != IDM_ABOUTBOX) return false;
   CAboutDlg about;
   about.DoModal();
@@ -278,4 +292,18 @@ void CRowcasterDlg::OnSmtpSettings() {
   dialog.CopyToSettings();
   MailAddressField.SetWindowText(SendSettings.MailAddress);
   if (!SendSettings.TestAddress[0]) TestAddressField.SetWindowText(SendSettings.MailAddress);
+}
+
+void CRowcasterDlg::OnOptions() {
+  // The menu item is greyed during a run; a command that comes some other way is refused too.
+  if (RunActive()) return;
+  COptionsDlg dialog;
+  if (!dialog.LoadFromFile()) {
+    char message[512];
+    std::snprintf(message, sizeof message, kOptionsNotRead, FileLocations.OptionsPath);
+    ShowMessage(message);
+    return;
+  }
+  // The dialog writes "Options.def" itself when confirmed; a cancelled one changes nothing.
+  dialog.DoModal();
 }

@@ -53,6 +53,9 @@ class CRowcasterDlg : public CDialogEx {
   void EnableEditingControls(int enable);
   void SaveSettingsAndExit();
   void OnSmtpSettings();
+  // The options dialog from the system menu: reads "Options.def", shows it, writes it when
+  // confirmed. Refused while a run lasts; a file that exists but cannot be read is reported.
+  void OnOptions();
   void OnSend();
   void OnTestSend();
   void OnStop();

@@ -87,6 +87,17 @@ void CEdit::SetLimitText(UINT bytes) {
 
 UINT CEdit::GetLimitText() const { return static_cast<UINT>(SendMessage(EM_GETLIMITTEXT)); }
 
+int CButton::GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
+void CButton::SetCheck(int state) const { SendMessage(BM_SETCHECK, static_cast<WPARAM>(state)); }
+
+int CComboBox::AddString(const char* text) const {
+  std::wstring w = platform::Cp932ToWide(text ? text : "");
+  return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str())));
+}
+int CComboBox::SetCurSel(int index) const { return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index))); }
+int CComboBox::GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
+int CComboBox::GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
+
 bool CProgressCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
   if (m_hWnd || !parent || !parent->m_hWnd) return false;
   HWND h = CreateWindowExW(0, PROGRESS_CLASSW, L"", style, rect.left, rect.top, rect.right - rect.left,

@@ -12,6 +12,9 @@ class CButton : public CWnd {
   const char* GetRuntimeClassName() const override { return "CButton"; }
   // Owner-drawn buttons paint here; the owner hands its WM_DRAWITEM to the button object.
   virtual void DrawItem(DRAWITEMSTRUCT*) {}
+  // A check box's state: BST_UNCHECKED, BST_CHECKED (or BST_INDETERMINATE).
+  int GetCheck() const;
+  void SetCheck(int state) const;
 };
 
 class CEdit : public CWnd {
@@ -21,6 +24,20 @@ class CEdit : public CWnd {
   // text longer are refused. Text the program sets is not cut.
   void SetLimitText(UINT bytes);
   UINT GetLimitText() const;
+};
+
+// A combo box; item texts are Shift-JIS outside the control.
+class CComboBox : public CWnd {
+ public:
+  const char* GetRuntimeClassName() const override { return "CComboBox"; }
+  // Appends an item (the list is not sorted unless the control's style says so); returns its
+  // index, or CB_ERR.
+  int AddString(const char* text) const;
+  // Selects an item; -1 selects none. Returns the index, or CB_ERR for an index out of range.
+  int SetCurSel(int index) const;
+  // The selected item's index, or CB_ERR (-1) when none is selected.
+  int GetCurSel() const;
+  int GetCount() const;
 };
 
 class CProgressCtrl : public CWnd {

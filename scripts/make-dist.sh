@@ -23,6 +23,8 @@ curl_text="curl $curl_upstream、Debian のソースパッケージ curl $curl_d
 rm -rf "$dist"
 mkdir -p "$stage/sample" "$stage/third-party"
 cp "$bin/Rowcaster.exe" "$bin/GridBridge.dll" "$bin/rowcaster-send.exe" "$bin/SMTP.exe" "$stage/"
+# The guide's picture of the options dialog (taken under Wine, see README.md).
+cp "$root/dist/guide-options.png" "$stage/"
 /usr/bin/python3 "$root/dist/make_sample.py" "$stage/sample"
 # Notepad on a Japanese Windows reads Shift-JIS with CR LF line ends; the guide names the curl
 # inside SMTP.exe.
@@ -37,7 +39,7 @@ sed 's/\r$//; s/$/\r/' "$libxml2/COPYING.libxml2" >"$stage/third-party/libxml2-l
 
 zip_name="Rowcaster-$version-win64.zip"
 (cd "$stage" && zip -q -X -r "$dist/$zip_name" Rowcaster.exe GridBridge.dll rowcaster-send.exe SMTP.exe guide-ja.txt \
-  sample third-party)
+  guide-options.png sample third-party)
 makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DOUTFILE="$dist/Rowcaster-Setup-$version.exe" \
   "$root/dist/rowcaster.nsi"
 echo "written: $dist/$zip_name"

@@ -17,8 +17,10 @@ check "zip written" "[ -f '$zip' ]"
 check "installer written" "[ -f '$setup' ]"
 
 listing=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
-expected="GridBridge.dll Rowcaster.exe SMTP.exe guide-ja.txt rowcaster-send.exe sample/ sample/sample-body.txt sample/sample-list.xlsx third-party/ third-party/curl-license.txt third-party/libxml2-license.txt "
-check "zip lists the program, library, runner, transfer tool, guide, samples and the licences of curl and libxml2" "[ \"\$listing\" = \"\$expected\" ]"
+expected="GridBridge.dll Rowcaster.exe SMTP.exe guide-ja.txt guide-options.png rowcaster-send.exe sample/ sample/sample-body.txt sample/sample-list.xlsx third-party/ third-party/curl-license.txt third-party/libxml2-license.txt "
+check "zip lists the program, library, runner, transfer tool, guide with its picture, samples and the licences of curl and libxml2" "[ \"\$listing\" = \"\$expected\" ]"
+
+check "zip's guide picture is the PNG of the tree" "unzip -p '$zip' guide-options.png | cmp -s - '$src/dist/guide-options.png'"
 
 # SMTP.exe is the curl this build made, a Windows x86-64 program; its licence goes with it.
 check "zip's SMTP.exe is the built one" "unzip -p '$zip' SMTP.exe | cmp -s - '$build/bin/SMTP.exe'"
@@ -41,6 +43,7 @@ text = data.decode("cp932")
 lines = data.split(b"\n")
 assert all(l.endswith(b"\r") for l in lines[:-1]), "line ends"
 for phrase in ("テスト送信", "{氏名}", "送信ログ", "詳細設定", "1 行目", "SMTP.exe", "third-party\\curl-license.txt",
+               "拡張設定(X)...", "guide-options.png", "Options.def", "smtp.office365.com",
                "curl %s、Debian のソースパッケージ curl %s から作成" % tuple(sys.argv[1:3])):
     assert phrase in text, phrase
 assert "@" + "CURL_VERSION@" not in text
@@ -71,7 +74,7 @@ data="$drive/ProgramData/Tallowmere/Rowcaster"
 
 "$WINE" "$setup" /S >/dev/null 2>&1
 "$WINESERVER" -w
-for f in Rowcaster.exe GridBridge.dll rowcaster-send.exe SMTP.exe guide-ja.txt Uninstall.exe sample/sample-list.xlsx \
+for f in Rowcaster.exe GridBridge.dll rowcaster-send.exe SMTP.exe guide-ja.txt guide-options.png Uninstall.exe sample/sample-list.xlsx \
          third-party/curl-license.txt third-party/libxml2-license.txt; do
   check "installed $f" "[ -f '$program/$f' ]"
 done
@@ -120,6 +123,7 @@ check "the mail arrives and decodes to the filled subject and body ($received)" 
 "$WINE" 'C:\Program Files\Rowcaster\Uninstall.exe' /S >/dev/null 2>&1
 "$WINESERVER" -w
 check "program gone after uninstall" "[ ! -e '$program/Rowcaster.exe' ] && [ ! -e '$program/GridBridge.dll' ]"
+check "guide and its picture gone after uninstall" "[ ! -e '$program/guide-ja.txt' ] && [ ! -e '$program/guide-options.png' ]"
 check "SMTP.exe and the licence folder gone after uninstall" "[ ! -e '$program/SMTP.exe' ] && [ ! -e '$program/third-party' ]"
 check "shortcut gone after uninstall" "[ ! -e '$shortcut' ]"
 check "data folder kept after uninstall" "[ -f '$data/Environ.psw' ]"
