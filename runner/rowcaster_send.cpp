@@ -17,6 +17,7 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+#include <shellapi.h>
 #else
 #include <unistd.h>
 #endif
@@ -151,6 +152,7 @@ void Usage(FILE* stream) {
 // is taken from the wide command line, whatever the console's code page.
 std::string PreviewFolderArgument(char** argv, int index) {
 #ifdef _WIN32
+  (void)argv;
   int count = 0;
   std::string folder;
   if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
