@@ -7,6 +7,7 @@
 #include "engine/placeholder_merge.h"
 #include "platform/codepage.h"
 #include "settings/options.h"
+#include "settings/send_settings.h"
 #include "text/sjis_text.h"
 
 namespace {
@@ -212,12 +213,32 @@ std::vector<std::string> UnsubscribeUrls(int row) {
   return urls;
 }
 
+std::string ListIdOf(const char* mailAddress) {
+  std::string address = mailAddress ? mailAddress : "";
+  size_t at = address.rfind('@');
+  if (at == std::string::npos || at == 0) return "";
+  std::string domain = address.substr(at + 1);
+  if (domain.empty() || domain.front() == '.' || domain.back() == '.' ||
+      domain.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-.") != std::string::npos)
+    return "";
+  std::string label;
+  for (size_t i = 0; i < at; i += IsLeadByte(static_cast<unsigned char>(address[i])) ? 2 : 1) {
+    char c = address[i];
+    bool kept = !IsLeadByte(static_cast<unsigned char>(c)) &&
+                ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-');
+    label += kept ? c : '-';
+  }
+  return label + "." + domain;
+}
+
 std::string ExtraHeaderLines(const std::vector<std::string>& cc, const std::vector<std::string>& unsubscribe) {
   std::string lines;
   if (!cc.empty()) lines += FoldedList("Cc", Utf8Items(cc, "", ""));
   std::vector<std::string> replyTo = SplitAddressList(Options.ReplyTo);
   if (!replyTo.empty()) lines += FoldedList("Reply-To", Utf8Items(replyTo, "", ""));
   if (unsubscribe.empty()) return lines;
+  std::string listId = ListIdOf(SendSettings.MailAddress);
+  if (!listId.empty()) lines += "List-Id: <" + listId + ">\r\n";
   lines += FoldedList("List-Unsubscribe", Utf8Items(unsubscribe, "<", ">"));
   bool oneClick = false;
   for (const std::string& url : unsubscribe) oneClick = oneClick || StartsWithNoCase(url, "https:");

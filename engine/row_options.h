@@ -42,7 +42,14 @@ std::vector<std::string> SplitUnsubscribeList(const std::string& list);
 std::vector<std::string> UnsubscribeUrls(int row);
 
 // The header lines (US-ASCII, CR LF, folded before 78 octets where possible) that a row adds
-// after the To line: "Cc: ..." when `cc` is not empty, "Reply-To: ..." when ReplyTo is set,
-// "List-Unsubscribe: <url>, <url>" when `unsubscribe` is not empty and
-// "List-Unsubscribe-Post: List-Unsubscribe=One-Click" when one of those is an https: URL.
+// after the To line: "Cc: ..." when `cc` is not empty, "Reply-To: ..." when ReplyTo is set; when
+// `unsubscribe` is not empty "List-Id: <ListIdOf(MailAddress)>" (when it has one),
+// "List-Unsubscribe: <url>, <url>" and, when one of those is an https: URL,
+// "List-Unsubscribe-Post: List-Unsubscribe=One-Click".
 std::string ExtraHeaderLines(const std::vector<std::string>& cc, const std::vector<std::string>& unsubscribe);
+
+// The list identifier (RFC 2919) of mail from a sender address: its local part, every character
+// but ASCII letters, digits and "-" made one "-", then "." and its domain: "sales.example.com" for
+// "sales@example.com". Empty when the domain is not a name of ASCII letters, digits, "-" and
+// ".". Mail with List-Unsubscribe but no List-Id reads to filters as a forged list.
+std::string ListIdOf(const char* mailAddress);

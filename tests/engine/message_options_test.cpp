@@ -297,6 +297,7 @@ TEST_F(RowOptionsTest, UnsubscribeUrlsAreFilledPerRowAndHeaderLinesFolded) {
   EXPECT_EQ(UnsubscribeUrls(3), (std::vector<std::string>{"https://%E4%BE%8B%E3%81%88.jp/%E5%81%9C%E6%AD%A2/%22%7BID%7D%22"}));
 
   Options.ReplyTo = "reply@example.jp";
+  std::strcpy(SendSettings.MailAddress, "sales@example.com");
   std::vector<std::string> cc;
   for (int i = 0; i < 6; ++i) cc.push_back("colleague" + std::to_string(i) + "@example.jp");
   std::string lines = ExtraHeaderLines(cc, {"mailto:stop@example.jp", "https://example.jp/u?id=1"});
@@ -304,11 +305,30 @@ TEST_F(RowOptionsTest, UnsubscribeUrlsAreFilledPerRowAndHeaderLinesFolded) {
             "Cc: colleague0@example.jp, colleague1@example.jp, colleague2@example.jp,\r\n"
             " colleague3@example.jp, colleague4@example.jp, colleague5@example.jp\r\n"
             "Reply-To: reply@example.jp\r\n"
+            "List-Id: <sales.example.com>\r\n"
             "List-Unsubscribe: <mailto:stop@example.jp>, <https://example.jp/u?id=1>\r\n"
             "List-Unsubscribe-Post: List-Unsubscribe=One-Click\r\n");
   Options.ReplyTo.clear();
+  std::strcpy(SendSettings.MailAddress, "sales@[192.0.2.1]");  // no name: no List-Id
   EXPECT_EQ(ExtraHeaderLines({}, {"mailto:stop@example.jp"}), "List-Unsubscribe: <mailto:stop@example.jp>\r\n");
   EXPECT_EQ(ExtraHeaderLines({}, {}), "");
+}
+
+TEST(ListId, TheSendersAddressMadeAListIdentifier) {
+  struct Case {
+    std::string address;
+    const char* id;
+  } cases[] = {
+      {"sales@example.com", "sales.example.com"},
+      {"First.Last+news@mail.example.co.jp", "First-Last-news.mail.example.co.jp"},
+      {S("営業@example.jp"), "--.example.jp"},  // 営 is 89 63: its second byte is no "c"
+      {"sales@[192.0.2.1]", ""},
+      {S("sales@例え.jp"), ""},
+      {"sales@", ""},
+      {"@example.jp", ""},
+      {"sales@example.jp.", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ListIdOf(c.address.c_str()), c.id) << c.address;
 }
 
 }  // namespace

@@ -376,6 +376,7 @@ TEST_F(OptionsRunTest, UnsubscribeHeadersAreFilledPerRow) {
   EXPECT_EQ(Field(calls[1].upload, "List-Unsubscribe"),
             "<mailto:stop@example.com?subject=stop%200002>, <https://example.com/stop?id=0002&who=%E4%BD%90%E8%97%A4>");
   EXPECT_EQ(Field(calls[1].upload, "List-Unsubscribe-Post"), "List-Unsubscribe=One-Click");
+  EXPECT_EQ(Field(calls[1].upload, "List-Id"), "<sales.example.com>");
 
   SetUp();
   WriteOptions({"ListUnsubscribe=mailto:stop@example.com?subject={ID}"});
