@@ -22,16 +22,24 @@ struct PlaceholderNode {
 PlaceholderNode* gFirst = nullptr;
 
 // One cell of a data row, trimmed; an unreadable or empty cell gives an empty value.
-void ReadRowCell(const PlaceholderEntry& entry, int row, char value[256]) {
+void ReadRowCell(const char* column, int row, char value[256]) {
   char address[16];
-  std::snprintf(address, sizeof address, "%s%d", entry.ColumnText, row);
+  std::snprintf(address, sizeof address, "%s%d", column, row);
   value[0] = '\0';
   GetCell(address, value);
   value[255] = '\0';
   TrimField(value);
 }
 
+void ReadRowCell(const PlaceholderEntry& entry, int row, char value[256]) { ReadRowCell(entry.ColumnText, row, value); }
+
 }  // namespace
+
+void ReadColumnCell(const char* column, int row, char value[256]) {
+  value[0] = '\0';
+  if (!column || column[0] < 'A' || column[0] > 'Z' || column[1] != '\0') return;
+  ReadRowCell(column, row, value);
+}
 
 void AppendPlaceholder(const PlaceholderEntry* entry) {
   if (!entry) return;

@@ -32,6 +32,10 @@ void ScanHeaderRow();
 // placeholders at all).
 bool RowIsEmpty(int row);
 
+// The trimmed value of the row's cell in `column` (a letter "A" to "Z"), read as the merge reads
+// cells, whatever row 1 holds; empty for an empty or unreadable cell or another column text.
+void ReadColumnCell(const char* column, int row, char value[256]);
+
 // Fills the text's placeholders in place with the row's trimmed cells, in column order, and
 // sets RowAddress. The text lives in a buffer of `capacity` bytes. 0 on success; -1 when a
 // filled value would not fit (the text is then partly filled and must not be used).

@@ -6,12 +6,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <thread>
+#include <utility>
 
+#include "engine/attachments.h"
 #include "engine/engine_texts.h"
 #include "engine/mail_address.h"
 #include "engine/message_encoding.h"
+#include "engine/opt_out_list.h"
 #include "engine/placeholder_merge.h"
+#include "engine/row_options.h"
 #include "engine/run_state.h"
 #include "engine/send_log.h"
 #include "engine/wire_message.h"
@@ -21,6 +26,7 @@
 #include "settings/file_locations.h"
 #include "settings/options.h"
 #include "settings/send_settings.h"
+#include "text/sjis_text.h"
 
 SendRunReportRecord SendRunReport;
 SendRunPausesRecord SendRunPauses;
@@ -49,10 +55,14 @@ constexpr int kRunGoesOn = kRunNotStarted;
 struct RunContext {
   RunWindow* window = nullptr;
   bool realRun = false;
+  std::string previewFolder;  // a preview writes the messages here; empty in a run that sends
   int startRow = 0;
   int endRow = 0;
   int intervalSeconds = 0;
   char encodedSender[kHeaderWordCapacity] = "";
+  // A preview's rows so far (filled title, address): what a real run's log would hold by now.
+  mutable std::set<std::pair<std::string, std::string>> previewed;
+  bool Preview() const { return !previewFolder.empty(); }
 };
 
 // What the steps of one row find out and hand on to the steps after them.
@@ -62,7 +72,11 @@ struct RowWork {
   char encodedTitle[kHeaderWordCapacity];      // the filled title as an encoded-word
   char recipient[kAddressCapacity] = "";       // where the message goes
   char address[kAddressCapacity] = "";         // the row's own address, as the log records it
-  long wireLength = 0;                         // the length of the message in WireBuffer
+  RowCopies copies;                            // Cc and Bcc (a real run's message only)
+  std::vector<Attachment> attachments;         // the files that go with the message
+  std::string boundary;                        // the multipart/mixed boundary when files go with it
+  long wireLength = 0;                         // the length of the message's head in WireBuffer
+  std::string detail;                          // what a status line names besides the row
 };
 
 // What became of one row. A step of a row either passes it on to the next step (kRowGoesOn)
@@ -78,6 +92,11 @@ enum RowOutcome {
   kRowMessageTooLong,     // the message does not fit its buffers
   kRowHeaderBroken,       // a filled value would add or end header lines
   kRowMessageFileFailed,  // the message file cannot be written: the run ends
+  kRowOptedOut,           // the row's address is in the opt-out list
+  kRowBadCopyAddress,     // a Cc or Bcc cell holds an unusable address (detail: the address)
+  kRowAttachmentUnreadable,  // a file is missing or cannot be read (detail: the file as written)
+  kRowMessageOverLimit,   // the message with its files would pass kMessageSizeLimit
+  kRowPreviewed,          // a preview wrote the message (detail: the file's name)
   kRowOutcomeCount
 };
 
@@ -87,9 +106,10 @@ enum RowPause { kNoPause, kSkipPause, kIntervalPause };
 // What an outcome shows, counts, logs and does next.
 struct OutcomeRule {
   RowOutcome outcome;
-  // The status line; a format that takes the row number, then the recipient, as far as it
-  // uses them (arguments a format does not use are ignored).
+  // The status line; a format that takes the row number, then the recipient (or the row's
+  // detail), as far as it uses them (arguments a format does not use are ignored).
   const char* status;
+  bool namesDetail;                   // the second argument is the row's detail
   int SendRunReportRecord::*counter;  // the report's count the row adds to, if any
   bool logged;                        // a real run appends the row to the send log
   RowPause pause;
@@ -97,16 +117,23 @@ struct OutcomeRule {
 };
 
 constexpr OutcomeRule kOutcomeRules[] = {
-    {kRowGoesOn, nullptr, nullptr, false, kNoPause, kRunGoesOn},
-    {kRowSent, kStatusSent, &SendRunReportRecord::SentRows, true, kIntervalPause, kRunGoesOn},
-    {kRowSendFailed, kStatusSendFailed, &SendRunReportRecord::FailedRows, false, kIntervalPause, kRunGoesOn},
-    {kRowTitleTooLong, kStatusTitleTooLong, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
-    {kRowNoAddress, kStatusNoAddress, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
-    {kRowBadAddress, kStatusBadAddress, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
-    {kRowAlreadySent, kStatusAlreadySent, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
-    {kRowMessageTooLong, kStatusMessageTooLong, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
-    {kRowHeaderBroken, kStatusHeaderBroken, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
-    {kRowMessageFileFailed, kStatusMessageFileFailed, nullptr, false, kNoPause, kRunMessageFileFailed},
+    {kRowGoesOn, nullptr, false, nullptr, false, kNoPause, kRunGoesOn},
+    {kRowSent, kStatusSent, false, &SendRunReportRecord::SentRows, true, kIntervalPause, kRunGoesOn},
+    {kRowSendFailed, kStatusSendFailed, false, &SendRunReportRecord::FailedRows, false, kIntervalPause, kRunGoesOn},
+    {kRowTitleTooLong, kStatusTitleTooLong, false, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
+    {kRowNoAddress, kStatusNoAddress, false, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
+    {kRowBadAddress, kStatusBadAddress, false, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
+    {kRowAlreadySent, kStatusAlreadySent, false, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
+    {kRowMessageTooLong, kStatusMessageTooLong, false, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
+    {kRowHeaderBroken, kStatusHeaderBroken, false, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
+    {kRowMessageFileFailed, kStatusMessageFileFailed, false, nullptr, false, kNoPause, kRunMessageFileFailed},
+    {kRowOptedOut, kStatusOptedOut, false, &SendRunReportRecord::SkippedRows, false, kSkipPause, kRunGoesOn},
+    {kRowBadCopyAddress, kStatusBadCopyAddress, true, &SendRunReportRecord::FailedRows, false, kSkipPause, kRunGoesOn},
+    {kRowAttachmentUnreadable, kStatusAttachmentUnreadable, true, &SendRunReportRecord::FailedRows, false, kSkipPause,
+     kRunGoesOn},
+    {kRowMessageOverLimit, kStatusMessageOverLimit, false, &SendRunReportRecord::FailedRows, false, kSkipPause,
+     kRunGoesOn},
+    {kRowPreviewed, kStatusPreviewWritten, true, &SendRunReportRecord::SentRows, false, kNoPause, kRunGoesOn},
 };
 
 constexpr bool RulesInOutcomeOrder() {
@@ -169,19 +196,6 @@ size_t CountLines(const char* text, size_t length) {
   return count;
 }
 
-// The message file holds exactly this message afterwards. It is overwritten from its start and
-// then cut to the message's length rather than emptied first: some file systems write a file
-// emptied and refilled through to disk at once when it is closed, which would cost every row
-// milliseconds.
-bool WriteMessageFile(const char* bytes, size_t length) {
-  int fd = platform::OpenFileShared(FileLocations.MessagePath, O_WRONLY | O_CREAT | O_BINARY, platform::kReadWrite);
-  if (fd < 0) return false;
-  long written = platform::WriteFd(fd, bytes, static_cast<unsigned long>(length));
-  int cut = platform::TruncateFd(fd, static_cast<long long>(length));
-  int closed = platform::CloseFd(fd);
-  return written == static_cast<long>(length) && cut == 0 && closed == 0;
-}
-
 void Release(char*& buffer) {
   std::free(buffer);
   buffer = nullptr;
@@ -191,9 +205,23 @@ void Release(char*& buffer) {
 
 // Reads "Options.def" afresh for this run. One that exists but cannot be read ends the run:
 // its opt-out list or certificate setting must never be dropped silently.
+// Every value must be usable: a Cc that no row may have must not be dropped from every row.
 int LoadRunOptions(RunWindow* window) {
   if (LoadOptions(FileLocations.OptionsPath) != 0) return EndWith(window, kStatusOptionsNotRead, kRunNoOptions);
+  if (const char* key = FindUnusableOption()) {
+    std::snprintf(StatusLine, sizeof StatusLine, kStatusBadOption, key);
+    return EndWith(window, StatusLine, kRunBadOptions);
+  }
   return kRunGoesOn;
+}
+
+// Reads the opt-out list once for the run (a relative path is taken from the workbook's
+// folder). One that cannot be read ends the run before any row: nobody on it may be mailed.
+int LoadRunOptOutList(RunWindow* window) {
+  if (Options.OptOutFile.empty()) return kRunGoesOn;
+  if (LoadOptOutList(ResolvePath(Options.OptOutFile, SendSettings.ListFile).c_str()) == kOptOutLoaded) return kRunGoesOn;
+  std::snprintf(StatusLine, sizeof StatusLine, kStatusOptOutNotRead, Options.OptOutFile.c_str());
+  return EndWith(window, StatusLine, kRunNoOptOutList);
 }
 
 // Opens the workbook and the sheet and learns the placeholders from row 1.
@@ -238,6 +266,7 @@ int SetUpRun(RunContext& run) {
   // run it only grows.
   if (run.realRun) ResetSendLogCache();
   int end = LoadRunOptions(run.window);
+  if (end == kRunGoesOn) end = LoadRunOptOutList(run.window);
   if (end == kRunGoesOn) end = OpenRecipients();
   if (end == kRunGoesOn) end = LoadRunBody(run.window);
   if (end == kRunGoesOn) end = PrepareRows(run);
@@ -263,9 +292,15 @@ RowOutcome CheckRowAddress(const RunContext&, RowWork&) {
   return kRowGoesOn;
 }
 
-// A real run skips a row whose filled title and address the send log already holds.
+// Test and real runs skip a row whose address is in the opt-out list.
+RowOutcome CheckNotOptedOut(const RunContext&, RowWork&) { return IsOptedOut(RowAddress) ? kRowOptedOut : kRowGoesOn; }
+
+// A real run skips a row whose filled title and address the send log already holds (a preview
+// also the rows it has written).
 RowOutcome CheckNotYetSent(const RunContext& run, RowWork& work) {
-  if (run.realRun && SendRunHooks.IsAlreadySent(work.title, RowAddress)) return kRowAlreadySent;
+  if (!run.realRun) return kRowGoesOn;
+  if (SendRunHooks.IsAlreadySent(work.title, RowAddress) || run.previewed.count({work.title, RowAddress}) > 0)
+    return kRowAlreadySent;
   return kRowGoesOn;
 }
 
@@ -275,6 +310,27 @@ RowOutcome ChooseRecipient(const RunContext& run, RowWork& work) {
   std::strcpy(work.recipient, run.realRun ? RowAddress : SendSettings.TestAddress);
   std::strcpy(work.address, RowAddress);
   if (!IsUsableAddress(work.recipient) || !IsUsableAddress(SendSettings.MailAddress)) return kRowBadAddress;
+  return kRowGoesOn;
+}
+
+// The row's Cc and Bcc; a cell with an unusable address refuses the row (in a test run too,
+// which sends to neither).
+RowOutcome GatherRowCopies(const RunContext&, RowWork& work) {
+  return GatherCopies(work.row, work.address, work.copies, work.detail) ? kRowGoesOn : kRowBadCopyAddress;
+}
+
+// The files of AttachFiles and of the row's AttachColumn cell; one that is missing or cannot be
+// read refuses the row: a mail never goes out without the files it names.
+RowOutcome GatherAttachments(const RunContext&, RowWork& work) {
+  std::vector<std::string> paths = SplitPathList(Options.AttachFiles);
+  for (const std::string& path : SplitPathList(OptionCell(Options.AttachColumn, work.row))) paths.push_back(path);
+  for (const std::string& path : paths) {
+    work.attachments.emplace_back();
+    if (!ExamineAttachment(path, SendSettings.ListFile, work.attachments.back())) {
+      work.detail = path;
+      return kRowAttachmentUnreadable;
+    }
+  }
   return kRowGoesOn;
 }
 
@@ -292,32 +348,77 @@ RowOutcome ComposeRowMessage(const RunContext& run, RowWork& work) {
 }
 
 // Turns the composed message into the wire form (UTF-8, CR LF lines, transfer encodings, the
-// text part of an HTML body) in WireBuffer.
-RowOutcome ConvertToWire(const RunContext&, RowWork& work) {
-  work.wireLength = ComposeWireMessage(MessageBuffer, WireOptions(), WireBuffer, kMessageCapacity);
+// text part of an HTML body, the extra header lines; with files the head of multipart/mixed)
+// in WireBuffer. A test run's message names no Cc: it goes to TestAddress alone.
+RowOutcome ConvertToWire(const RunContext& run, RowWork& work) {
+  WireOptions options;
+  options.PlainTextPart = Options.PlainTextPart;
+  std::vector<std::string> cc = run.realRun ? work.copies.Cc : std::vector<std::string>();
+  options.ExtraHeader = ExtraHeaderLines(cc, UnsubscribeUrls(work.row));
+  work.wireLength = ComposeWireMessage(MessageBuffer, options, WireBuffer, kMessageCapacity,
+                                       work.attachments.empty() ? nullptr : &work.boundary);
   return work.wireLength < 0 ? kRowMessageTooLong : kRowGoesOn;
 }
 
-// Writes WireBuffer to the message file.
-RowOutcome WriteRowMessage(const RunContext&, RowWork& work) {
-  return WriteMessageFile(WireBuffer, static_cast<size_t>(work.wireLength)) ? kRowGoesOn : kRowMessageFileFailed;
+// The whole message, its files encoded, must not pass kMessageSizeLimit.
+RowOutcome CheckMessageSize(const RunContext&, RowWork& work) {
+  unsigned long long size = static_cast<unsigned long long>(work.wireLength);
+  size += AttachmentPartsSize(work.boundary, work.attachments);
+  return size > kMessageSizeLimit ? kRowMessageOverLimit : kRowGoesOn;
 }
 
-// Runs the transfer tool on the message file, to its end.
-RowOutcome RunTransferTool(const RunContext&, RowWork& work) {
-  return SendRunHooks.RunTool(BuildToolArguments(work.recipient)) == 0 ? kRowSent : kRowSendFailed;
+// The full path of a row's preview file in the preview folder.
+std::string PreviewPath(const RunContext& run, const RowWork& work) {
+  std::string folder = run.previewFolder;
+  size_t last = folder.size() - 1;
+  bool separated = folder[last] == kPathSeparator && !IsTrailByte(folder.c_str(), last);
+  if (!separated) folder += kPathSeparator;
+  size_t room = folder.size() < kPathCapacity ? kPathCapacity - folder.size() : 1;
+  return folder + PreviewFileName(work.row, work.address, room);
+}
+
+// Writes WireBuffer and the files to the message file (a preview's: its file in the folder).
+RowOutcome WriteRowMessage(const RunContext& run, RowWork& work) {
+  std::string path = run.Preview() ? PreviewPath(run, work) : FileLocations.MessagePath;
+  if (run.Preview()) work.detail = path.substr(static_cast<size_t>(FileNamePart(path.c_str()) - path.c_str()));
+  size_t unreadable = 0;
+  MessageFileResult written = WriteMessageFile(path.c_str(), WireBuffer, static_cast<size_t>(work.wireLength),
+                                               work.boundary, work.attachments, &unreadable);
+  if (written == kAttachmentUnreadable) {
+    work.detail = work.attachments[unreadable].Written;
+    return kRowAttachmentUnreadable;
+  }
+  return written == kMessageFileWritten ? kRowGoesOn : kRowMessageFileFailed;
+}
+
+// Runs the transfer tool on the message file, to its end: to the recipient and, in a real run,
+// to every Cc and Bcc. A preview runs nothing.
+RowOutcome RunTransferTool(const RunContext& run, RowWork& work) {
+  if (run.Preview()) {
+    run.previewed.insert({work.title, work.address});
+    return kRowPreviewed;
+  }
+  std::vector<std::string> recipients = {work.recipient};
+  if (run.realRun) {
+    recipients.insert(recipients.end(), work.copies.Cc.begin(), work.copies.Cc.end());
+    recipients.insert(recipients.end(), work.copies.Bcc.begin(), work.copies.Bcc.end());
+  }
+  return SendRunHooks.RunTool(BuildToolArguments(recipients)) == 0 ? kRowSent : kRowSendFailed;
 }
 
 using RowStep = RowOutcome (*)(const RunContext& run, RowWork& work);
 
 // A row's steps in their order; the first that settles the row ends it.
-constexpr RowStep kRowSteps[] = {MergeTitle,        CheckRowAddress, CheckNotYetSent, ChooseRecipient,
-                                 ComposeRowMessage, ConvertToWire,   WriteRowMessage, RunTransferTool};
+constexpr RowStep kRowSteps[] = {MergeTitle,        CheckRowAddress,   CheckNotOptedOut, CheckNotYetSent,
+                                 ChooseRecipient,   GatherRowCopies,   GatherAttachments, ComposeRowMessage,
+                                 ConvertToWire,     CheckMessageSize,  WriteRowMessage,  RunTransferTool};
 
 // ---- After a row ----
 
-// The interval pause looks at StopRequested before each step; the skip pause does not.
+// The interval pause looks at StopRequested before each step; the skip pause does not. A
+// preview, which sends nothing, never pauses.
 void PauseAfterRow(const RunContext& run, RowPause pause) {
+  if (run.Preview()) return;
   if (pause == kSkipPause) Sleep(SendRunPauses.SkipPauseMs);
   if (pause != kIntervalPause) return;
   for (int step = 0; step < run.intervalSeconds; ++step) {
@@ -330,11 +431,12 @@ void PauseAfterRow(const RunContext& run, RowPause pause) {
 void SettleRow(const RunContext& run, const RowWork& work, RowOutcome outcome) {
   const OutcomeRule& rule = kOutcomeRules[outcome];
   if (rule.status) {
-    std::snprintf(StatusLine, sizeof StatusLine, rule.status, work.row, work.recipient);
+    std::snprintf(StatusLine, sizeof StatusLine, rule.status, work.row,
+                  rule.namesDetail ? work.detail.c_str() : work.recipient);
     Show(run.window, StatusLine);
   }
   if (rule.counter) ++(SendRunReport.*rule.counter);
-  if (rule.logged && run.realRun) AppendSendLog(work.row, work.title, work.address);
+  if (rule.logged && run.realRun && !run.Preview()) AppendSendLog(work.row, work.title, work.address);
   PauseAfterRow(run, rule.pause);
 }
 
@@ -390,6 +492,7 @@ void EndRun(int end) {
   Release(MessageBuffer);
   Release(WireBuffer);
   ClearPlaceholders();
+  ClearOptOutList();
   SendRunReport.End = end;
   RunState.Running = 0;
   CloseExcel();
@@ -397,15 +500,37 @@ void EndRun(int end) {
 
 }  // namespace
 
-std::vector<std::string> BuildToolArguments(const char* recipient) {
+std::vector<std::string> BuildToolArguments(const std::vector<std::string>& recipients) {
   std::string url = std::string("smtps://") + SendSettings.SmtpServer + ":" + SendSettings.SmtpPort;
   std::string user = std::string(SendSettings.LoginId) + ":" + SendSettings.Password;
-  return {FileLocations.ToolPath, "--url",       url,    "--ssl-reqd", "--mail-from", SendSettings.MailAddress,
-          "--mail-rcpt",          recipient,     "--upload-file", FileLocations.MessagePath,
-          "--user",               user,          "--verbose",     "--insecure"};
+  std::vector<std::string> arguments = {FileLocations.ToolPath, "--url", url, "--ssl-reqd", "--mail-from",
+                                        SendSettings.MailAddress};
+  for (const std::string& recipient : recipients) arguments.insert(arguments.end(), {"--mail-rcpt", recipient});
+  arguments.insert(arguments.end(),
+                   {"--upload-file", FileLocations.MessagePath, "--user", user, "--verbose", "--insecure"});
+  return arguments;
 }
 
-void SendRun(RunWindow* window) {
+std::string PreviewFileName(int row, const char* address, size_t capacity) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%04d-", row);
+  std::string name = number;
+  const std::string ending = ".eml";
+  const char* refused = "\\/:*?\"<>|";
+  for (const char* p = address ? address : ""; *p;) {
+    size_t length = IsLeadByte(static_cast<unsigned char>(*p)) && p[1] ? 2 : 1;
+    if (name.size() + length + ending.size() + 1 > capacity) break;
+    bool bad = length == 1 && (static_cast<unsigned char>(*p) < 0x20 || std::strchr(refused, *p));
+    name += bad ? std::string("_") : std::string(p, length);
+    p += length;
+  }
+  return name + ending;
+}
+
+namespace {
+
+// A run of either kind, on the calling thread.
+void RunRows(RunWindow* window, bool realRun, const char* previewFolder) {
   RunState.Running = 1;
   RunState.StopRequested = 0;
   std::lock_guard<std::mutex> libraryLock(gLibraryInUse);
@@ -414,8 +539,15 @@ void SendRun(RunWindow* window) {
 
   RunContext run;
   run.window = window;
-  run.realRun = SendMode == 1;
+  run.realRun = realRun;
+  run.previewFolder = previewFolder ? previewFolder : "";
   int end = SetUpRun(run);
   if (end == kRunGoesOn) end = SendRows(run);
   EndRun(end);
 }
+
+}  // namespace
+
+void SendRun(RunWindow* window) { RunRows(window, SendMode == 1, nullptr); }
+
+void PreviewRun(RunWindow* window, const char* folder) { RunRows(window, true, folder && *folder ? folder : "."); }

@@ -19,7 +19,9 @@ enum SendRunEnd {
   kRunNoResources,      // a working buffer could not be had
   kRunNoBody,           // the body file could not be opened
   kRunMessageFileFailed, // the message file could not be written
-  kRunNoOptions          // "Options.def" exists but could not be read
+  kRunNoOptions,         // "Options.def" exists but could not be read
+  kRunBadOptions,        // a value of "Options.def" that no row could use
+  kRunNoOptOutList       // the opt-out list could not be read
 };
 
 // The outcome of the latest run, for front ends that report it (written by the run).
@@ -51,7 +53,24 @@ extern SendRunHooksRecord SendRunHooks;  // platform::RunAndWait and ::IsAlready
 // and set SendMode. The window gets every status line (Shift-JIS) and the row ordinals.
 void SendRun(RunWindow* window);
 
-// The transfer tool's arguments for one message to `recipient`:
+// A preview: the rows of a real run (every skip rule, the send log's included, and every
+// refusal applied), but each message that run would send is written, byte for byte as the tool
+// would get it, to `folder`/PreviewFileName(...) instead of the message file. Nothing is sent,
+// the send log and the message file are left alone and no pause is made. Each such row shows
+// "[%d]行のメールを[name]に書き出しました。" and counts in SentRows; a row whose title and
+// address an earlier row of the preview had is skipped as already sent, as the real run would.
+void PreviewRun(RunWindow* window, const char* folder);
+
+// The name of a row's preview file: the row number in at least four digits, "-", the address
+// with every character that Windows refuses in a file name (\ / : * ? " < > | and control
+// characters) made "_", and ".eml": "0002-yamada@example.jp.eml". The address is cut between
+// characters so that the name fits `capacity` bytes with its terminating zero.
+std::string PreviewFileName(int row, const char* address, size_t capacity);
+
+// The transfer tool's arguments for one message to `recipients` (one --mail-rcpt each):
 //   ToolPath --url smtps://SmtpServer:SmtpPort --ssl-reqd --mail-from MailAddress
-//   --mail-rcpt recipient --upload-file MessagePath --user LoginId:Password --verbose --insecure
-std::vector<std::string> BuildToolArguments(const char* recipient);
+//   --mail-rcpt recipient ... --upload-file MessagePath --user LoginId:Password --verbose --insecure
+std::vector<std::string> BuildToolArguments(const std::vector<std::string>& recipients);
+inline std::vector<std::string> BuildToolArguments(const char* recipient) {
+  return BuildToolArguments(std::vector<std::string>{recipient});
+}

@@ -59,9 +59,10 @@ std::string Boundary(const std::vector<EncodedBody>& parts) {
 }
 
 // The header block with its Content-Type and Content-Transfer-Encoding lines replaced (an
-// empty replacement keeps the line), every line ended by CR LF.
+// empty replacement keeps the line) and the extra lines after the To line, every line ended by
+// CR LF.
 std::string RewriteHeader(const std::vector<std::string>& lines, const std::string& contentType,
-                          const std::string& transferEncoding) {
+                          const std::string& transferEncoding, const std::string& extra) {
   std::string header;
   for (const std::string& line : lines) {
     if (!contentType.empty() && StartsWith(line, kContentType))
@@ -71,32 +72,61 @@ std::string RewriteHeader(const std::vector<std::string>& lines, const std::stri
     else
       header += line;
     header += kCrLf;
+    if (StartsWith(line, "To: ")) header += extra;
   }
   return header;
 }
 
 bool HeaderLinesFit(const std::string& header) { return LongestLine(header) <= kMaxLineOctets; }
 
-std::string SinglePart(const std::vector<std::string>& headerLines, const std::string& body) {
+// The body of a message as one MIME entity: its content type, its transfer encoding and its
+// text. A text that is not multipart and is base64 has no line end after its last line.
+struct BodyEntity {
+  std::string type;
+  std::string encoding;
+  std::string text;
+};
+
+BodyEntity SinglePart(const std::string& type, const std::string& body) {
   EncodedBody encoded = EncodeBody(body);
-  std::string message = RewriteHeader(headerLines, "", encoded.encoding) + kCrLf + encoded.text;
-  if (encoded.encoding == "base64") message += kCrLf;
-  return message;
+  return {type, encoded.encoding, encoded.text};
 }
 
-std::string Alternative(const std::vector<std::string>& headerLines, const std::string& html) {
+BodyEntity Alternative(const std::string& html) {
   std::vector<EncodedBody> parts = {EncodeBody(HtmlToPlainText(html)), EncodeBody(html)};
   const char* const types[] = {"text/plain; charset=UTF-8", "text/html; charset=UTF-8"};
   const std::string boundary = Boundary(parts);
   bool eightBit = parts[0].encoding == "8bit" || parts[1].encoding == "8bit";
-  std::string message = RewriteHeader(headerLines, "multipart/alternative; boundary=\"" + boundary + "\"",
-                                      eightBit ? "8bit" : "7bit") +
-                        kCrLf;
+  std::string text;
   for (size_t i = 0; i < parts.size(); ++i) {
-    message += "--" + boundary + kCrLf + kContentType + types[i] + kCrLf + kTransferEncoding + parts[i].encoding +
-               kCrLf + kCrLf + parts[i].text + kCrLf;
+    text += "--" + boundary + kCrLf + kContentType + types[i] + kCrLf + kTransferEncoding + parts[i].encoding +
+            kCrLf + kCrLf + parts[i].text + kCrLf;
   }
-  return message + "--" + boundary + "--" + kCrLf;
+  text += "--" + boundary + "--" + kCrLf;
+  return {"multipart/alternative; boundary=\"" + boundary + "\"", eightBit ? "8bit" : "7bit", text};
+}
+
+// The entity's text as it stands before the next delimiter or at the end of the message.
+std::string EntityText(const BodyEntity& entity) {
+  return entity.encoding == "base64" ? entity.text + kCrLf : entity.text;
+}
+
+// The whole message of one entity: the composed header with the entity's lines.
+std::string WholeMessage(const std::vector<std::string>& headerLines, const BodyEntity& entity, bool keepType,
+                         const std::string& extra) {
+  return RewriteHeader(headerLines, keepType ? "" : entity.type, entity.encoding, extra) + kCrLf + EntityText(entity);
+}
+
+// The head of a multipart/mixed message: the header, the first delimiter and the entity as the
+// first part, up to its CR LF; the files' parts follow.
+std::string MixedHead(const std::vector<std::string>& headerLines, const BodyEntity& entity, const std::string& extra,
+                      std::string& boundary) {
+  std::string part = kContentType + entity.type + kCrLf + kTransferEncoding + entity.encoding + kCrLf + kCrLf +
+                     EntityText(entity);
+  boundary = Boundary({{entity.encoding, part}});
+  std::string top = entity.encoding == "8bit" ? "8bit" : "7bit";
+  return RewriteHeader(headerLines, "multipart/mixed; boundary=\"" + boundary + "\"", top, extra) + kCrLf + "--" +
+         boundary + kCrLf + part + kCrLf;
 }
 
 long CopyOut(const std::string& message, char* wire, size_t capacity) {
@@ -157,7 +187,8 @@ std::string Base64Lines(const std::string& bytes) {
   return out;
 }
 
-long ComposeWireMessage(const char* composed, const WireOptions& options, char* wire, size_t capacity) {
+long ComposeWireMessage(const char* composed, const WireOptions& options, char* wire, size_t capacity,
+                        std::string* mixedBoundary) {
   std::string message = composed ? composed : "";
   size_t split = message.find("\r\n\r\n");
   if (split == std::string::npos) split = message.size();
@@ -166,8 +197,152 @@ long ComposeWireMessage(const char* composed, const WireOptions& options, char* 
 
   bool html = false;
   for (const std::string& line : headerLines) html = html || line == kHtmlType;
-  std::string out = html && options.PlainTextPart ? Alternative(headerLines, body) : SinglePart(headerLines, body);
+  bool alternative = html && options.PlainTextPart;
+  BodyEntity entity = alternative ? Alternative(body)
+                                  : SinglePart(html ? "text/html; charset=UTF-8" : "text/plain; charset=UTF-8", body);
+  std::string out = mixedBoundary ? MixedHead(headerLines, entity, options.ExtraHeader, *mixedBoundary)
+                                  : WholeMessage(headerLines, entity, !alternative, options.ExtraHeader);
   size_t headerEnd = out.find("\r\n\r\n");
   if (!HeaderLinesFit(headerEnd == std::string::npos ? out : out.substr(0, headerEnd + 2))) return kWireHeaderTooLong;
   return CopyOut(out, wire, capacity);
+}
+
+namespace {
+
+struct ExtensionType {
+  const char* extension;
+  const char* type;
+};
+
+const ExtensionType kExtensionTypes[] = {
+    {"pdf", "application/pdf"},
+    {"doc", "application/msword"},
+    {"docx", "application/vnd.openxmlformats-officedocument.wordprocessingml.document"},
+    {"xls", "application/vnd.ms-excel"},
+    {"xlsx", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"},
+    {"ppt", "application/vnd.ms-powerpoint"},
+    {"pptx", "application/vnd.openxmlformats-officedocument.presentationml.presentation"},
+    {"zip", "application/zip"},
+    {"txt", "text/plain"},
+    {"csv", "text/csv"},
+    {"htm", "text/html"},
+    {"html", "text/html"},
+    {"jpg", "image/jpeg"},
+    {"jpeg", "image/jpeg"},
+    {"png", "image/png"},
+    {"gif", "image/gif"},
+    {"bmp", "image/bmp"},
+};
+
+bool SameAsciiText(const std::string& a, const char* b) {
+  if (a.size() != std::strlen(b)) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char c = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
+    if (c != b[i]) return false;
+  }
+  return true;
+}
+
+// A name that can go as a quoted string on a short line.
+bool IsPlainName(const std::string& name) {
+  if (name.empty() || name.size() > 60) return false;
+  for (unsigned char c : name)
+    if (c < 0x20 || c > 0x7E || c == '"' || c == '\\') return false;
+  return true;
+}
+
+// The length of the UTF-8 sequence that starts with this byte (1 for a byte that starts none).
+size_t SequenceLength(unsigned char lead) {
+  if ((lead & 0xE0) == 0xC0) return 2;
+  if ((lead & 0xF0) == 0xE0) return 3;
+  if ((lead & 0xF8) == 0xF0) return 4;
+  return 1;
+}
+
+// The UTF-8 text in pieces of at most `limit` bytes, never inside a character.
+std::vector<std::string> WholeCharacterPieces(const std::string& text, size_t limit) {
+  std::vector<std::string> pieces(1);
+  for (size_t i = 0; i < text.size();) {
+    size_t n = SequenceLength(static_cast<unsigned char>(text[i]));
+    if (n > text.size() - i) n = text.size() - i;
+    if (!pieces.back().empty() && pieces.back().size() + n > limit) pieces.emplace_back();
+    pieces.back() += text.substr(i, n);
+    i += n;
+  }
+  return pieces;
+}
+
+// RFC 2231 value characters: letters, digits and "-._~" stand for themselves, every other
+// byte is "%XX". Each item is one whole character of the name, so that no section of a long
+// name ends inside a character.
+std::vector<std::string> PercentItems(const std::string& name) {
+  std::vector<std::string> items;
+  for (const std::string& character : WholeCharacterPieces(name, 1)) {
+    std::string item;
+    for (unsigned char c : character) {
+      bool literal = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                     c == '.' || c == '_' || c == '~';
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, literal ? "%c" : "%%%02X", c);
+      item += escaped;
+    }
+    items.push_back(item);
+  }
+  return items;
+}
+
+// " filename*=UTF-8''..." or, for a long name, numbered sections on lines of at most 78
+// octets: " filename*0*=UTF-8''...;\r\n filename*1*=...".
+std::string Rfc2231FileName(const std::string& name) {
+  std::vector<std::string> items = PercentItems(name);
+  std::string single = " filename*=UTF-8''";
+  for (const std::string& item : items) single += item;
+  if (single.size() <= 78) return single;
+  std::string out;
+  std::string line = " filename*0*=UTF-8''";
+  int section = 0;
+  for (size_t i = 0; i < items.size(); ++i) {
+    // Room for the ";" that ends every line but the last.
+    if (line.size() + items[i].size() + 1 > 78) {
+      out += line + ";\r\n";
+      line = " filename*" + std::to_string(++section) + "*=";
+    }
+    line += items[i];
+  }
+  return out + line;
+}
+
+// " name=\"=?UTF-8?B?...?=\"": encoded-words of whole characters, folded inside the quotes.
+std::string EncodedWordsName(const std::string& name) {
+  std::string out = " name=\"";
+  std::vector<std::string> pieces = WholeCharacterPieces(name, 42);
+  for (size_t i = 0; i < pieces.size(); ++i) out += (i ? "\r\n " : "") + ("=?UTF-8?B?" + Base64Lines(pieces[i]) + "?=");
+  return out + "\"";
+}
+
+}  // namespace
+
+const char* AttachmentContentType(const std::string& fileName) {
+  size_t dot = fileName.rfind('.');
+  if (dot == std::string::npos) return "application/octet-stream";
+  std::string extension = fileName.substr(dot + 1);
+  for (const ExtensionType& e : kExtensionTypes)
+    if (SameAsciiText(extension, e.extension)) return e.type;
+  return "application/octet-stream";
+}
+
+std::string AttachmentPartHeader(const std::string& boundary, const std::string& fileName) {
+  bool plain = IsPlainName(fileName);
+  std::string name = plain ? " name=\"" + fileName + "\"" : EncodedWordsName(fileName);
+  std::string file = plain ? " filename=\"" + fileName + "\"" : Rfc2231FileName(fileName);
+  return "--" + boundary + kCrLf + kContentType + AttachmentContentType(fileName) + ";" + kCrLf + name + kCrLf +
+         "Content-Disposition: attachment;" + kCrLf + file + kCrLf + kTransferEncoding + "base64" + kCrLf + kCrLf;
+}
+
+std::string MixedEnd(const std::string& boundary) { return "--" + boundary + "--" + kCrLf; }
+
+unsigned long long Base64LinesLength(unsigned long long bytes) {
+  if (bytes == 0) return 0;
+  unsigned long long lines = (bytes + 56) / 57;
+  return (bytes + 2) / 3 * 4 + 2 * (lines - 1);
 }

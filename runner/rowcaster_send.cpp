@@ -1,20 +1,23 @@
 // rowcaster-send: one send run without a window, for scheduled or scripted runs.
 //
-//   rowcaster-send [--test]
+//   rowcaster-send [--test | --preview DIR]
 //
-// Reads the settings from the data folder, checks them as the send commands do, runs the
-// send (a test run with --test) and prints every status line in UTF-8. Exit status: 0 when
-// every row was sent or skipped, 1 when a row failed or the run could not go on, 2 when the
-// inputs were refused. Ctrl+C asks the run to stop after the current row.
+// Reads the settings (and Options.def) from the data folder, checks them as the send commands
+// do, runs the send (a test run with --test; with --preview the messages a real run would send
+// are written to DIR and nothing is sent) and prints every status line in UTF-8. Exit status:
+// 0 when every row was sent or skipped, 1 when a row failed or the run could not go on, 2 when
+// the inputs were refused. Ctrl+C asks the run to stop after the current row.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+#include <shellapi.h>
 #else
 #include <unistd.h>
 #endif
@@ -25,6 +28,8 @@
 #include "engine/send_run.h"
 #include "gridbridge/gridbridge.h"
 #include "platform/codepage.h"
+#include "platform/files.h"
+#include "platform/folders.h"
 #include "platform/process.h"
 #include "runner/runner_texts.h"
 #include "settings/data_folder.h"
@@ -146,19 +151,51 @@ const char* WorkbookNotOpenedLine() {
 
 void Usage(FILE* stream) {
   std::fprintf(stream,
-               "usage: rowcaster-send [--test]\n"
-               "  Sends one mail per row of the recipient sheet with the settings in the data folder.\n"
-               "  --test  send every row's mail to the test address and leave the send log alone\n"
+               "usage: rowcaster-send [--test | --preview DIR]\n"
+               "  Sends one mail per row of the recipient sheet with the settings in the data folder:\n"
+               "  Environ.psw (the window's settings) and Options.def (attachments, Cc, Bcc, Reply-To,\n"
+               "  the opt-out list, List-Unsubscribe, ...).\n"
+               "  --test         send every row's mail to the test address and leave the send log alone\n"
+               "  --preview DIR  send nothing: write each mail a real run would send as\n"
+               "                 DIR/NNNN-address.eml (NNNN the row), exactly as it would go out;\n"
+               "                 the send log is left alone\n"
                "exit status: 0 all rows sent or skipped, 1 a row failed or the run stopped, 2 inputs refused\n");
+}
+
+// The folder argument of --preview in code page 932, as every path of the core. On Windows it
+// is taken from the wide command line, whatever the console's code page.
+std::string PreviewFolderArgument(char** argv, int index) {
+#ifdef _WIN32
+  (void)argv;
+  int count = 0;
+  std::string folder;
+  if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    if (index < count) folder = platform::WideToCp932(wide[index]);
+    LocalFree(wide);
+  }
+  return folder;
+#else
+  return platform::Utf8ToCp932(argv[index], std::strlen(argv[index]));
+#endif
+}
+
+// The preview folder exists afterwards (made when missing, one level).
+bool PreparePreviewFolder(const std::string& folder) {
+  return !folder.empty() && (platform::PathExists(folder.c_str()) || platform::MakeFolder(folder.c_str()));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   int testRun = 0;
+  bool preview = false;
+  std::string previewFolder;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--test") == 0) {
+    if (std::strcmp(argv[i], "--test") == 0 && !preview) {
       testRun = 1;
+    } else if (std::strcmp(argv[i], "--preview") == 0 && !preview && !testRun && i + 1 < argc) {
+      preview = true;
+      previewFolder = PreviewFolderArgument(argv, ++i);
     } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       Usage(stdout);
       return 0;
@@ -187,12 +224,20 @@ int main(int argc, char** argv) {
   int status = 0;
   if (!CheckSendInputs(testRun, PrintMessage, nullptr)) {
     status = 2;
+  } else if (preview && !PreparePreviewFolder(previewFolder)) {
+    std::vector<char> line(std::strlen(kPreviewFolderFailed) + previewFolder.size() + 1);
+    std::snprintf(line.data(), line.size(), kPreviewFolderFailed, previewFolder.c_str());
+    PrintLine(line.data());
+    status = 2;
   } else {
     SendMode = testRun ? 0 : 1;
     CatchStopRequests();
     long long rows = std::atoll(SendSettings.EndRow) - std::atoll(SendSettings.StartRow) + 1;
     TerminalWindow window(rows > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(rows));
-    SendRun(&window);
+    if (preview)
+      PreviewRun(&window, previewFolder.c_str());
+    else
+      SendRun(&window);
     window.Finish();
     switch (SendRunReport.End) {
       case kRunNoWorkbook:

@@ -215,9 +215,16 @@ class Delivery(unittest.TestCase):
                 raw_from = email.message_from_bytes(data, policy=email.policy.compat32)["From"]
                 self.assertEqual(str(email.header.make_header(email.header.decode_header(raw_from))),
                                  "%s <sales@example.com>" % kind.sender)
-                parts = [p for p in msg.walk() if not p.is_multipart()]
-                self.assertEqual(msg.get_content_type(),
-                                 "text/plain" if kind.html is None else "multipart/alternative")
+                parts = [p for p in msg.walk() if not p.is_multipart() and not p.is_attachment()]
+                self.assertEqual(msg.get_content_type(), kind.content_type())
+                self.assertEqual([(p.get_filename(), p.get_payload(decode=True))
+                                  for p in msg.walk() if p.is_attachment()], kind.files)
+                if "ListUnsubscribe" in kind.options:
+                    self.assertEqual(msg["List-Unsubscribe"], "<mailto:unsubscribe@example.com?subject="
+                                     "unsubscribe%20sato@example.jp>, "
+                                     "<https://www.example.jp/unsubscribe?m=sato@example.jp>")
+                    self.assertEqual(msg["List-Unsubscribe-Post"], "List-Unsubscribe=One-Click")
+                    self.assertEqual(msg["List-Id"], "<sales.example.com>")
                 self.assertEqual([(p.get_content_type(), p.get_content_charset(),
                                    p.get_payload(decode=True).decode("utf-8")) for p in parts],
                                  [(t, "utf-8", text) for t, text in message_kinds.expected_parts(kind)])

@@ -1,8 +1,11 @@
 #!/usr/bin/python3
 """The Windows rowcaster-send.exe under Wine: a real run, a rerun and a test run over a
 workbook written by openpyxl, with a Windows stand-in transfer tool (argv_echo.exe under the
-name SMTP.exe) that records its arguments and the uploaded message. Under Wine a Linux curl
+name SMTP.exe) that records its arguments and the uploaded message; with Options.def, files with
+Japanese names, copies and a preview into a folder with a Japanese name. Under Wine a Linux curl
 cannot be waited on, so delivery over the network is tested natively."""
+import email
+import email.policy
 import os
 import shutil
 import subprocess
@@ -60,7 +63,7 @@ class WindowsRunner(unittest.TestCase):
         shutil.rmtree(self.root, ignore_errors=True)
 
     def clear_data(self):
-        for name in ("Environ.def", "Environ.psw", "SendLogs.txt", "SendMail.txt"):
+        for name in ("Environ.def", "Environ.psw", "SendLogs.txt", "SendMail.txt", "Options.def"):
             if os.path.exists(os.path.join(self.data, name)):
                 os.remove(os.path.join(self.data, name))
 
@@ -127,6 +130,40 @@ class WindowsRunner(unittest.TestCase):
 
         status, lines = self.run_sender("--bogus")
         self.assertEqual(status, 2)
+
+    def test_files_copies_and_a_preview_folder_with_a_japanese_name(self):
+        self.write_inputs()
+        quotation = b"%PDF-1.4\n" + bytes(range(256)) * 300
+        os.makedirs(os.path.join(self.root, "資料"))
+        with open(os.path.join(self.root, "資料", "御見積書（山田様）.pdf"), "wb") as f:
+            f.write(quotation)
+        options = {"AttachFiles": "資料\\御見積書（山田様）.pdf",  # from the workbook's folder
+                   "Cc": "eigyo@example.com", "Bcc": "archive@example.com"}
+        with open(os.path.join(self.data, "Options.def"), "wb") as f:
+            f.write("".join("%s=%s\r\n" % item for item in options.items()).encode("cp932"))
+
+        preview = os.path.join(self.root, "プレビュー")
+        status, lines = self.run_sender("--preview", windows_path(preview))
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(lines[1], "[2]行のメールを[0002-yamada@example.jp.eml]に書き出しました。")
+        self.assertEqual(sorted(os.listdir(preview)), ["0002-yamada@example.jp.eml", "0004-suzuki@example.jp.eml"])
+        self.assertEqual(read_records(self.echo), [])
+        self.assertFalse(os.path.exists(os.path.join(self.data, "SendLogs.txt")))
+
+        status, lines = self.run_sender()
+        self.assertEqual(status, 0, lines)
+        records = read_records(self.echo)
+        self.assertEqual(len(records), 2)
+        args, message = records[0]
+        self.assertEqual([args[i + 1] for i, a in enumerate(args) if a == "--mail-rcpt"],
+                         ["yamada@example.jp", "eigyo@example.com", "archive@example.com"])
+        msg = email.message_from_bytes(message, policy=email.policy.default)
+        self.assertEqual(msg["cc"], "eigyo@example.com")
+        self.assertEqual([(p.get_filename(), p.get_payload(decode=True)) for p in msg.walk() if p.is_attachment()],
+                         [("御見積書（山田様）.pdf", quotation)])
+        with open(os.path.join(preview, "0002-yamada@example.jp.eml"), "rb") as f:
+            written = email.message_from_bytes(f.read(), policy=email.policy.default)
+        self.assertEqual([p.get_payload(decode=True) for p in written.walk() if p.is_attachment()], [quotation])
 
     def test_system_curl_stands_in_and_without_any_tool_nothing_is_sent(self):
         # No SMTP.exe beside the runner: the curl.exe of the system folder delivers.

@@ -319,4 +319,183 @@ TEST(WireRefusals, WhatDoesNotFitOrBreaksTheHeaderLimit) {
   EXPECT_EQ(ComposeWireMessage(message.data(), WireOptions(), out.data(), out.size()), kWireHeaderTooLong);
 }
 
+// ---- files and extra header lines ----------------------------------------------------------
+
+// The value of a MIME parameter as a reader decodes it: a quoted string, or the RFC 2231 form
+// (one section or numbered ones, "UTF-8''" and %XX), the folding undone.
+std::string ParameterValue(const std::string& field, const std::string& name) {
+  std::string unfolded;
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (field.compare(i, 3, "\r\n ") == 0) {
+      i += 1;
+      continue;
+    }
+    unfolded += field[i];
+  }
+  size_t quoted = unfolded.find(" " + name + "=\"");
+  if (quoted != std::string::npos) {
+    size_t start = quoted + name.size() + 3;
+    return unfolded.substr(start, unfolded.find('"', start) - start);
+  }
+  std::string encoded;
+  for (int section = -1;; ++section) {
+    std::string key = " " + name + (section < 0 ? "*=" : "*" + std::to_string(section) + "*=");
+    size_t at = unfolded.find(key);
+    if (at == std::string::npos) {
+      if (section >= 0) break;
+      continue;
+    }
+    size_t start = at + key.size();
+    encoded += unfolded.substr(start, unfolded.find(';', start) - start);
+    if (section < 0) break;
+  }
+  if (encoded.compare(0, 7, "UTF-8''") != 0) return "<not RFC 2231>";
+  std::string out;
+  for (size_t i = 7; i < encoded.size(); ++i) {
+    if (encoded[i] == '%') {
+      out += static_cast<char>(std::stoi(encoded.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += encoded[i];
+    }
+  }
+  return out;
+}
+
+// The text of RFC 2047 "B" encoded-words, concatenated.
+std::string DecodedWords(const std::string& text) {
+  std::string out;
+  for (size_t at = text.find("=?UTF-8?B?"); at != std::string::npos; at = text.find("=?UTF-8?B?", at)) {
+    size_t end = text.find("?=", at + 10);
+    out += DecodeBase64(text.substr(at + 10, end - at - 10));
+    at = end;
+  }
+  return out;
+}
+
+// Whole UTF-8 sequences only.
+bool WholeUtf8(const std::string& text) { return IsWellFormedUtf8(text.c_str()); }
+
+TEST(WireFiles, PartHeaderNamesTheFileSoEveryReaderGetsItBack) {
+  const std::string longName = U(Repeat(S("御見積書（株式会社北斗電機様）"), 6)) + ".xlsx";
+  struct Case {
+    std::string name;
+    const char* type;
+    bool quoted;  // a plain quoted string, no RFC 2231 form
+  } cases[] = {
+      {"report.pdf", "application/pdf", true},
+      {"Price List 2025.XLSX", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet", true},
+      {"見積書.pdf", "application/pdf", false},
+      {"写真.JPG", "image/jpeg", false},
+      {"say \"hi\".txt", "text/plain", false},
+      {"back\\slash.csv", "text/csv", false},
+      {"data.bin", "application/octet-stream", true},
+      {"noextension", "application/octet-stream", true},
+      {std::string(70, 'a') + ".zip", "application/zip", false},
+      {longName, "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet", false},
+  };
+  for (const Case& c : cases) {
+    std::string header = AttachmentPartHeader("B0", c.name);
+    ASSERT_EQ(header.rfind("--B0\r\n", 0), 0u) << c.name;
+    ASSERT_EQ(header.substr(header.size() - 4), "\r\n\r\n") << c.name;
+    Entity part = Split(header.substr(6) + "body");
+    std::string type = part.Field("Content-Type");
+    EXPECT_EQ(type.substr(0, type.find(';')), c.type) << c.name;
+    EXPECT_EQ(part.Field("Content-Transfer-Encoding"), "base64") << c.name;
+    std::string disposition = part.Field("Content-Disposition");
+    // Field() stops at the first line: the parameters are on folded lines after it.
+    size_t from = part.header.find("Content-Disposition: ");
+    std::string folded = part.header.substr(from, part.header.find("\r\nContent-Transfer-Encoding") - from);
+    EXPECT_EQ(disposition, "attachment;") << c.name;
+    EXPECT_EQ(ParameterValue(folded, "filename"), c.name) << c.name;
+    size_t typeAt = part.header.find("Content-Type: ");
+    std::string typeField = part.header.substr(typeAt, from - typeAt);
+    std::string fallback = ParameterValue(typeField, "name");
+    EXPECT_EQ(c.quoted ? fallback : DecodedWords(fallback), c.name) << c.name;
+    EXPECT_EQ(c.quoted, folded.find("filename*") == std::string::npos) << c.name;
+    // Every line is ASCII, those with the name at most 78 octets (a long content type is one
+    // word), and no RFC 2231 section ends inside a character.
+    for (unsigned char b : header) EXPECT_LT(b, 0x80) << c.name;
+    EXPECT_LE(LongestLine(header.substr(header.find("\r\n", typeAt + 6))), 78u) << c.name;
+    for (size_t at = folded.find("filename*"); at != std::string::npos; at = folded.find("filename*", at + 1)) {
+      std::string section = folded.substr(at, folded.find_first_of(";\r", at) - at);
+      std::string value = section.substr(section.find('=') + 1);
+      if (value.rfind("UTF-8''", 0) == 0) value = value.substr(7);
+      EXPECT_TRUE(WholeUtf8(ParameterValue(" x*=UTF-8''" + value, "x"))) << section;
+    }
+  }
+  EXPECT_NE(AttachmentPartHeader("B0", longName).find("filename*2*="), std::string::npos);
+}
+
+TEST(WireFiles, Base64LengthIsKnownBeforeTheFileIsRead) {
+  for (unsigned long long size : {0ull, 1ull, 2ull, 3ull, 56ull, 57ull, 58ull, 114ull, 115ull, 65664ull, 100000ull}) {
+    std::string bytes(static_cast<size_t>(size), '\xA5');
+    EXPECT_EQ(Base64LinesLength(size), Base64Lines(bytes).size()) << size;
+  }
+}
+
+TEST(WireFiles, MixedMessageCarriesTheBodyFirstAndTheFilesAfter) {
+  struct Case {
+    const char* what;
+    const char* subtype;
+    std::string body;
+    bool plainTextPart;
+    std::string firstType;  // the first part's Content-Type, up to ";"
+  } cases[] = {
+      {"plain", "plain", S("山田 様\r\nご案内です。\r\n"), true, "text/plain"},
+      {"plain, long line in base64", "plain", std::string(1200, 'z'), true, "text/plain"},
+      {"HTML with its text part", "html", S("<p>山田 様</p>\n"), true, "multipart/alternative"},
+      {"HTML alone", "html", S("<p>山田 様</p>\n"), false, "text/html"},
+  };
+  const std::string files[][2] = {{"見積書.pdf", std::string("%PDF-1.4\n\x00\x01\xFF", 12)},
+                                  {"empty.txt", ""},
+                                  {"data.bin", Repeat(std::string("\x00\xFF\r\n\x80", 5), 40)}};
+  for (const Case& c : cases) {
+    WireOptions options;
+    options.PlainTextPart = c.plainTextPart;
+    options.ExtraHeader = "Cc: boss@example.jp\r\nReply-To: reply@example.jp\r\n";
+    std::string composed = Composed(c.subtype, c.body);
+    std::string boundary;
+    std::vector<char> head(composed.size() * 4 + 4096);
+    long n = ComposeWireMessage(composed.c_str(), options, head.data(), head.size(), &boundary);
+    ASSERT_GT(n, 0) << c.what;
+    // The message as the run writes it: the head, each file's part, the close delimiter.
+    std::string wire(head.data(), static_cast<size_t>(n));
+    for (const auto& f : files) wire += AttachmentPartHeader(boundary, f[0]) + Base64Lines(f[1]) + "\r\n";
+    wire += MixedEnd(boundary);
+    ExpectStrictServersTakeIt(wire);
+
+    Entity m = Split(wire);
+    EXPECT_EQ(m.Field("Content-Type"), "multipart/mixed; boundary=\"" + boundary + "\"") << c.what;
+    EXPECT_EQ(m.header.rfind("From: =?UTF-8?Q?=E5=96=B6?= <sales@example.com>\r\nTo: to@example.jp\r\n"
+                             "Cc: boss@example.jp\r\nReply-To: reply@example.jp\r\nSubject: ",
+                             0),
+              0u)
+        << m.header;
+    std::vector<Entity> parts = Parts(m);
+    ASSERT_EQ(parts.size(), 4u) << c.what;
+    std::string first = parts[0].Field("Content-Type");
+    EXPECT_EQ(first.substr(0, first.find(';')), c.firstType) << c.what;
+    if (c.firstType == "multipart/alternative") {
+      std::vector<Entity> inner = Parts(parts[0]);
+      ASSERT_EQ(inner.size(), 2u);
+      EXPECT_EQ(inner[1].Decoded(), ToCrLf(U(c.body)));
+    } else {
+      EXPECT_EQ(parts[0].Decoded(), ToCrLf(U(c.body))) << c.what;
+    }
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(parts[i + 1].Decoded(), files[i][1]) << c.what << " " << files[i][0];
+    EXPECT_EQ(wire.substr(wire.size() - boundary.size() - 6), "--" + boundary + "--\r\n");
+  }
+}
+
+TEST(WireFiles, ExtraHeaderLinesFollowTheToLineOfASinglePart) {
+  WireOptions options;
+  options.ExtraHeader = "List-Unsubscribe: <mailto:stop@example.jp>\r\n";
+  std::string composed = Composed("plain", S("本文\r\n"));
+  std::string expected = U(composed);
+  size_t afterTo = expected.find("\r\n", expected.find("\r\nTo: ") + 2) + 2;
+  expected.insert(afterTo, options.ExtraHeader);
+  EXPECT_EQ(Wire(composed, options), expected);
+}
+
 }  // namespace

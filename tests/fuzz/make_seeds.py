@@ -129,6 +129,15 @@ put("fuzz_wire_message", "html", b"\x01" + sj('<html><head><title>t</title><styl
                                              '<a href="https://example.jp/?a=1&amp;b=2">こちら</a><pre>  x\n y</pre>'
                                              '<!-- c --><script>x<y</script><img alt="ロゴ"></body></html>'))
 put("fuzz_wire_message", "html_alone", b"\x03" + sj("<p>" + "ご案内" * 400 + "</p>"))
+
+# Options.def's pieces: a file name, 0xFF, an opt-out list, 0xFF, ListUnsubscribe, 0xFF, a cell.
+put("fuzz_message_options", "names", SEP.join([
+    sj("御見積書（北斗電機株式会社様）_2025年度_第3四半期.xlsx"),
+    b"\xef\xbb\xbfYamada@Example.JP\r\n\r\n  sato@example.jp \t\nsuzuki@example.jp\r",
+    sj("mailto:stop@example.jp?subject=stop%20{ID}, https://例え.jp/停止?id={ID}&x=\"1\""),
+    sj("山田 太郎/A&B")]))
+put("fuzz_message_options", "sjis_list", SEP.join([b"report.pdf", sj("山田@例え.jp\r\nＡ@example.jp\r\n"),
+                                                   b"https://example.jp/u?id={ID}", b"a b"]))
 for i, title in enumerate(["Hi there?_", "{会社名} {氏名}様 ご案内", "ｱｲｳｴｵ" * 60, "株式会社" + "ゾ" * 120]):
     put("fuzz_header_word", "title%d" % i, sj(title))
 put("fuzz_merge", "letter", SEP.join([

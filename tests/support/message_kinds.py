@@ -2,7 +2,8 @@
 SMTPS server, Python's email parser and SpamAssassin.
 
 A kind is a body file (its bytes exactly as a user's editor saves them), a title and a sender
-name; every kind is sent for the same one-row workbook. `deliver` sends each kind through the
+name, and the extended settings ("Options.def") with the files they name; every kind is sent for
+the same one-row workbook. `deliver` sends each kind through the
 real runner, the real transfer tool (curl) and a local SMTPS server, and returns the messages as
 received. `expected_parts` says what every part of a kind's message must decode to.
 """
@@ -106,13 +107,32 @@ HTML_MINIFIED = ("<html><head><title>ご案内</title></head><body>"
 HTML_MINIFIED_TEXT = HTML_TEXT + "\n" + PARAGRAPH + "\n"
 
 
+# A small but whole PDF (one empty page), as a quotation would be attached.
+PDF = (b"%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n"
+       b"2 0 obj<</Type/Pages/Kids[3 0 R]/Count 1>>endobj\n"
+       b"3 0 obj<</Type/Page/Parent 2 0 R/MediaBox[0 0 595 842]>>endobj\n"
+       b"trailer<</Root 1 0 R>>\n%%EOF\n")
+# The header line a kind with List-Unsubscribe must carry, filled for ROW.
+UNSUBSCRIBE = "mailto:unsubscribe@example.com?subject=unsubscribe%20{メール}, https://www.example.jp/unsubscribe?m={メール}"
+
+
 class Kind:
-    def __init__(self, name, body_name, body, text, html=None, title=TITLE, sender=SENDER):
+    def __init__(self, name, body_name, body, text, html=None, title=TITLE, sender=SENDER, options=None,
+                 files=()):
         """name: how reports call it. body: the body file's bytes. text: the body as it reads
         (str, placeholders unfilled) for a plain body, or the expected plain-text part (filled)
-        for an HTML one, whose filled HTML is `html` (str, placeholders unfilled)."""
+        for an HTML one, whose filled HTML is `html` (str, placeholders unfilled). options:
+        Options.def's values ({key: str}). files: [(file name, bytes)] written beside the body
+        and attached to the mail (AttachFiles)."""
         self.name, self.body_name, self.body = name, body_name, body
         self.text, self.html, self.title, self.sender = text, html, title, sender
+        self.options, self.files = dict(options or {}), list(files)
+
+    def content_type(self):
+        """The message's own content type."""
+        if self.files:
+            return "multipart/mixed"
+        return "text/plain" if self.html is None else "multipart/alternative"
 
 
 def fill(text):
@@ -137,6 +157,12 @@ KINDS = [
     Kind("html-utf8", "本文.html", HTML.encode("utf-8"), HTML_TEXT, html=HTML),
     Kind("html-sjis", "本文.html", HTML_SJIS.encode("cp932"), HTML_TEXT, html=HTML_SJIS),
     Kind("html-minified", "本文.htm", HTML_MINIFIED.encode("utf-8"), HTML_MINIFIED_TEXT, html=HTML_MINIFIED),
+    Kind("plain-attachment", "本文.txt", crlf(LETTER).encode("cp932"), LETTER,
+         files=[("御見積書（北斗電機様）.pdf", PDF)]),
+    Kind("html-attachment-unsubscribe", "本文.html", HTML.encode("utf-8"), HTML_TEXT, html=HTML,
+         options={"ListUnsubscribe": UNSUBSCRIBE}, files=[("会社案内.pdf", PDF)]),
+    Kind("html-unsubscribe", "本文.html", HTML.encode("utf-8"), HTML_TEXT, html=HTML,
+         options={"ListUnsubscribe": UNSUBSCRIBE}),
 ]
 
 
@@ -146,6 +172,12 @@ def expected_parts(kind):
     if kind.html is None:
         return [("text/plain", crlf(fill(kind.text)))]
     return [("text/plain", crlf(kind.text)), ("text/html", crlf(fill(kind.html)))]
+
+
+def write_options(folder, values):
+    """Writes "Options.def" in `folder`: Key=Value lines in code page 932 with CR LF."""
+    with open(os.path.join(folder, "Options.def"), "wb") as f:
+        f.write("".join("%s=%s\r\n" % item for item in values.items()).encode("cp932"))
 
 
 def write_workbook(path):
@@ -176,6 +208,15 @@ def deliver(runner, root, strict=True, kinds=KINDS):
             body = os.path.join(folder, kind.body_name)
             with open(body, "wb") as f:
                 f.write(kind.body)
+            paths = []
+            for name, content in kind.files:
+                paths.append(os.path.join(folder, name))
+                with open(paths[-1], "wb") as f:
+                    f.write(content)
+            options = dict(kind.options)
+            if paths:
+                options["AttachFiles"] = ";".join(paths)
+            write_options(data, options)
             # The runner stores the settings scrambled when it ends; the plain file is read
             # only when no stored one exists.
             stored = os.path.join(data, "Environ.psw")
