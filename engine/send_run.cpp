@@ -1,6 +1,7 @@
 #include "engine/send_run.h"
 
 #include <chrono>
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include "engine/placeholder_merge.h"
 #include "engine/run_state.h"
 #include "engine/send_log.h"
+#include "engine/tool_failure.h"
 #include "engine/wire_message.h"
 #include "gridbridge/gridbridge.h"
 #include "platform/files.h"
@@ -21,6 +23,7 @@
 #include "settings/file_locations.h"
 #include "settings/options.h"
 #include "settings/send_settings.h"
+#include "settings/transfer_tool.h"
 
 SendRunReportRecord SendRunReport;
 SendRunPausesRecord SendRunPauses;
@@ -63,6 +66,7 @@ struct RowWork {
   char recipient[kAddressCapacity] = "";       // where the message goes
   char address[kAddressCapacity] = "";         // the row's own address, as the log records it
   long wireLength = 0;                         // the length of the message in WireBuffer
+  char failure[128] = "";                      // why the tool failed, for the row's line
 };
 
 // What became of one row. A step of a row either passes it on to the next step (kRowGoesOn)
@@ -87,8 +91,8 @@ enum RowPause { kNoPause, kSkipPause, kIntervalPause };
 // What an outcome shows, counts, logs and does next.
 struct OutcomeRule {
   RowOutcome outcome;
-  // The status line; a format that takes the row number, then the recipient, as far as it
-  // uses them (arguments a format does not use are ignored).
+  // The status line; a format that takes the row number, then the recipient, then why the
+  // tool failed, as far as it uses them (arguments a format does not use are ignored).
   const char* status;
   int SendRunReportRecord::*counter;  // the report's count the row adds to, if any
   bool logged;                        // a real run appends the row to the send log
@@ -303,9 +307,12 @@ RowOutcome WriteRowMessage(const RunContext&, RowWork& work) {
   return WriteMessageFile(WireBuffer, static_cast<size_t>(work.wireLength)) ? kRowGoesOn : kRowMessageFileFailed;
 }
 
-// Runs the transfer tool on the message file, to its end.
+// Runs the transfer tool on the message file, to its end; a failure keeps its reason.
 RowOutcome RunTransferTool(const RunContext&, RowWork& work) {
-  return SendRunHooks.RunTool(BuildToolArguments(work.recipient)) == 0 ? kRowSent : kRowSendFailed;
+  int exitCode = SendRunHooks.RunTool(BuildToolArguments(work.recipient));
+  if (exitCode == 0) return kRowSent;
+  DescribeToolFailure(exitCode, work.failure, sizeof work.failure);
+  return kRowSendFailed;
 }
 
 using RowStep = RowOutcome (*)(const RunContext& run, RowWork& work);
@@ -330,7 +337,7 @@ void PauseAfterRow(const RunContext& run, RowPause pause) {
 void SettleRow(const RunContext& run, const RowWork& work, RowOutcome outcome) {
   const OutcomeRule& rule = kOutcomeRules[outcome];
   if (rule.status) {
-    std::snprintf(StatusLine, sizeof StatusLine, rule.status, work.row, work.recipient);
+    std::snprintf(StatusLine, sizeof StatusLine, rule.status, work.row, work.recipient, work.failure);
     Show(run.window, StatusLine);
   }
   if (rule.counter) ++(SendRunReport.*rule.counter);
@@ -395,14 +402,44 @@ void EndRun(int end) {
   CloseExcel();
 }
 
+// STARTTLS for TlsMode starttls, and with auto on the submission port 587 and on port 25.
+bool UsesStartTls(TlsMode mode, const char* port) {
+  if (mode != TlsMode::Auto) return mode == TlsMode::StartTls;
+  long number = std::atol(port);
+  return number == 587 || number == 25;
+}
+
+// smtp:// (plain text, then the upgrade that --ssl-reqd makes required) or smtps:// (TLS from
+// the first byte), the server, the port and a path with the EHLO name.
+std::string BuildToolUrl() {
+  std::string url = UsesStartTls(Options.Tls, SendSettings.SmtpPort) ? "smtp://" : "smtps://";
+  url += std::string(SendSettings.SmtpServer) + ":" + SendSettings.SmtpPort + "/";
+  // The path is curl's EHLO name, percent-decoded: the sender's domain. Without a path curl
+  // would take the uploaded file's name, "SendMail.txt". An address literal's "[", ":" and "]"
+  // are escaped, or curl would read them as a URL pattern.
+  const char* domain = MailboxDomain(SendSettings.MailAddress);
+  for (const char* p = domain ? domain : ""; *p; ++p) {
+    char escaped[4];
+    bool plain = std::isalnum(static_cast<unsigned char>(*p)) || *p == '.' || *p == '-';
+    std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(*p));
+    url += plain ? std::string(1, *p) : std::string(escaped);
+  }
+  return url;
+}
+
 }  // namespace
 
 std::vector<std::string> BuildToolArguments(const char* recipient) {
-  std::string url = std::string("smtps://") + SendSettings.SmtpServer + ":" + SendSettings.SmtpPort;
   std::string user = std::string(SendSettings.LoginId) + ":" + SendSettings.Password;
-  return {FileLocations.ToolPath, "--url",       url,    "--ssl-reqd", "--mail-from", SendSettings.MailAddress,
-          "--mail-rcpt",          recipient,     "--upload-file", FileLocations.MessagePath,
-          "--user",               user,          "--verbose",     "--insecure"};
+  std::vector<std::string> arguments = {
+      FileLocations.ToolPath, "--url",   BuildToolUrl(), "--ssl-reqd",    "--mail-from",             SendSettings.MailAddress,
+      "--mail-rcpt",          recipient, "--upload-file", FileLocations.MessagePath, "--user", user, "--verbose"};
+  if (!Options.VerifyCertificate) {
+    arguments.push_back("--insecure");
+  } else if (const char* revocation = RevocationOption()) {
+    arguments.push_back(revocation);
+  }
+  return arguments;
 }
 
 void SendRun(RunWindow* window) {

@@ -52,6 +52,10 @@ extern SendRunHooksRecord SendRunHooks;  // platform::RunAndWait and ::IsAlready
 void SendRun(RunWindow* window);
 
 // The transfer tool's arguments for one message to `recipient`:
-//   ToolPath --url smtps://SmtpServer:SmtpPort --ssl-reqd --mail-from MailAddress
-//   --mail-rcpt recipient --upload-file MessagePath --user LoginId:Password --verbose --insecure
+//   ToolPath --url smtps://SmtpServer:SmtpPort/DOMAIN --ssl-reqd --mail-from MailAddress
+//   --mail-rcpt recipient --upload-file MessagePath --user LoginId:Password --verbose [CHECK]
+// The scheme is smtp:// (STARTTLS, which --ssl-reqd makes required) for Options.Tls starttls,
+// and for auto on ports 587 and 25; smtps:// otherwise. DOMAIN, the name the tool greets the
+// server with (EHLO), is MailAddress's domain, percent-encoded. CHECK is "--insecure" when
+// Options.VerifyCertificate is off, else RevocationOption() where there is one (Windows).
 std::vector<std::string> BuildToolArguments(const char* recipient);

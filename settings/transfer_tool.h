@@ -12,3 +12,12 @@ void ResolveTransferTool();
 
 // True when FileLocations.ToolPath names an existing file.
 bool TransferToolPresent();
+
+// The option that makes the tool's certificate check bear with revocation servers it cannot
+// reach (often so behind company proxies; Windows' Schannel would otherwise refuse every
+// certificate), or nullptr where none is needed. On Windows "--ssl-revoke-best-effort" (curl
+// 7.70 and later: "SMTP.exe", built from Debian's curl) for every tool but the system's
+// curl.exe, which may be as old as 7.55.1 (Windows 10 1803) and gets "--ssl-no-revoke" (curl
+// 7.44 and later) instead; the chain and the host name are still checked. Elsewhere the tool
+// uses OpenSSL, which does not ask revocation servers: nullptr.
+const char* RevocationOption();
