@@ -436,9 +436,11 @@ std::vector<std::string> BuildToolArguments(const char* recipient) {
       "--mail-rcpt",          recipient, "--upload-file", FileLocations.MessagePath, "--user", user, "--verbose"};
   if (!Options.VerifyCertificate) {
     arguments.push_back("--insecure");
-  } else if (const char* revocation = RevocationOption()) {
-    arguments.push_back(revocation);
+    return arguments;
   }
+  std::string authorities = CaBundleFile();
+  if (!authorities.empty()) arguments.insert(arguments.end(), {"--cacert", authorities});
+  if (const char* revocation = RevocationOption()) arguments.push_back(revocation);
   return arguments;
 }
 

@@ -57,5 +57,6 @@ void SendRun(RunWindow* window);
 // The scheme is smtp:// (STARTTLS, which --ssl-reqd makes required) for Options.Tls starttls,
 // and for auto on ports 587 and 25; smtps:// otherwise. DOMAIN, the name the tool greets the
 // server with (EHLO), is MailAddress's domain, percent-encoded. CHECK is "--insecure" when
-// Options.VerifyCertificate is off, else RevocationOption() where there is one (Windows).
+// Options.VerifyCertificate is off; else "--cacert FILE" when CaBundleFile() names one, then
+// RevocationOption() where there is one (Windows).
 std::vector<std::string> BuildToolArguments(const char* recipient);

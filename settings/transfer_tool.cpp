@@ -51,3 +51,8 @@ const char* RevocationOption() {
   return nullptr;
 #endif
 }
+
+std::string CaBundleFile() {
+  char file[kPathCapacity];
+  return platform::GetEnvironmentText("CURL_CA_BUNDLE", file, sizeof file) > 0 ? std::string(file) : std::string();
+}

@@ -89,6 +89,7 @@ class SendRunTest : public ::testing::Test {
     SetEnv("ROWCASTER_ECHO_OUT", echo_);
     SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "");
     SetEnv("ROWCASTER_ECHO_FAIL_CODE", "");
+    SetEnv("CURL_CA_BUNDLE", "");
     SendRunPauses.IntervalStepMs = 0;
     SendRunPauses.SkipPauseMs = 0;
   }
@@ -502,6 +503,7 @@ void OrdinaryAccount() {
   std::snprintf(SendSettings.Password, 256, "s3cret pass");
   std::snprintf(FileLocations.ToolPath, 260, "C:\\Tools\\SMTP.exe");
   std::snprintf(FileLocations.MessagePath, 260, "C:\\ProgramData\\Tallowmere\\Rowcaster\\SendMail.txt");
+  SetEnv("CURL_CA_BUNDLE", "");
 }
 
 TEST(ToolCommandLine, OrdinaryValuesGiveTheToolsCommandLineByteForByte) {
@@ -592,6 +594,25 @@ TEST(ToolCommandLine, CertificateCheckIsOnUnlessTheOptionTurnsItOff) {
   std::vector<std::string> unverified = BuildToolArguments("to@example.jp");
   EXPECT_EQ(unverified.back(), "--insecure");
   EXPECT_EQ(unverified.size(), 14u);
+  ResetOptions();
+}
+
+TEST(ToolCommandLine, CurlsCaBundleVariableIsHandedOnAsCacert) {
+  // curl on Schannel ignores CURL_CA_BUNDLE; every tool takes --cacert.
+  OrdinaryAccount();
+  SetEnv("CURL_CA_BUNDLE", "/etc/company/ca.pem");
+  std::vector<std::string> args = BuildToolArguments("to@example.jp");
+  std::vector<std::string> tail(args.begin() + 13, args.end());
+  std::vector<std::string> expected = {"--cacert", "/etc/company/ca.pem"};
+#ifdef _WIN32
+  expected.push_back("--ssl-revoke-best-effort");
+#endif
+  EXPECT_EQ(tail, expected);
+  // Not when the check is off.
+  Options.VerifyCertificate = false;
+  EXPECT_EQ(BuildToolArguments("to@example.jp").back(), "--insecure");
+  EXPECT_EQ(BuildToolArguments("to@example.jp").size(), 14u);
+  SetEnv("CURL_CA_BUNDLE", "");
   ResetOptions();
 }
 
