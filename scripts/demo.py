@@ -106,7 +106,8 @@ def main():
 
         # curl checks the local server's certificate against the demo's own authority.
         env = dict(test_ca.trust(os.environ), ProgramData=program_data)
-        print("Local SMTPS server on 127.0.0.1:%d, demo data folder %s" % (server.port, data))
+        print("Local SMTPS server on 127.0.0.1:%d (curl verifies its certificate against the demo's own "
+              "authority, %s), demo data folder %s" % (server.port, env["CURL_CA_BUNDLE"], data))
         banner("Test run: every row's mail goes to the test address, the log is left alone")
         subprocess.run([runner, "--test"], env=env)
         test_count = len(server.messages())
