@@ -95,7 +95,7 @@ def main(argv):
     root = tempfile.mkdtemp(prefix="rowcaster-bench-wine-tool-", dir=build)
     try:
         folders = {
-            "stand-in": program_folder(root, "standin", build, os.path.join(build, "gui-send", "gui_tool_standin.exe")),
+            "stand-in": program_folder(root, "standin", build, os.path.join(build, "bin", "gui_tool_standin.exe")),
             "SMTP.exe": program_folder(root, "real", build, os.path.join(build, "bin", "SMTP.exe")),
         }
         results = {}
