@@ -431,9 +431,16 @@ std::string BuildToolUrl() {
 
 std::vector<std::string> BuildToolArguments(const char* recipient) {
   std::string user = std::string(SendSettings.LoginId) + ":" + SendSettings.Password;
-  std::vector<std::string> arguments = {
-      FileLocations.ToolPath, "--url",   BuildToolUrl(), "--ssl-reqd",    "--mail-from",             SendSettings.MailAddress,
-      "--mail-rcpt",          recipient, "--upload-file", FileLocations.MessagePath, "--user", user, "--verbose"};
+  // clang-format off
+  std::vector<std::string> arguments = {FileLocations.ToolPath,
+                                        "--url", BuildToolUrl(),
+                                        "--ssl-reqd",
+                                        "--mail-from", SendSettings.MailAddress,
+                                        "--mail-rcpt", recipient,
+                                        "--upload-file", FileLocations.MessagePath,
+                                        "--user", user,
+                                        "--verbose"};
+  // clang-format on
   if (!Options.VerifyCertificate) {
     arguments.push_back("--insecure");
     return arguments;
