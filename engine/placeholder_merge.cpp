@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/mail_address.h"
 #include "text/sjis_text.h"
 #include "gridbridge/gridbridge.h"
 #include "platform/alert.h"
@@ -120,8 +121,10 @@ int MergeRow(int row, char* text, size_t capacity) {
     char value[256];
     ReadRowCell(*node->entry, row, value);
     if (ReplaceAll(text, capacity, node->entry->PlaceholderText, value) < 0) result = -1;
-    if (std::strcmp(node->entry->ColumnText, SendSettings.MailColumn) == 0)
+    if (std::strcmp(node->entry->ColumnText, SendSettings.MailColumn) == 0) {
       std::memcpy(RowAddress, value, sizeof RowAddress);
+      TrimAddress(RowAddress);
+    }
   }
   return result;
 }

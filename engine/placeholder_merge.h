@@ -21,7 +21,8 @@ const PlaceholderEntry* GetPlaceholder(int index);
 // Removes every entry.
 void ClearPlaceholders();
 
-// The trimmed cell of the current row in MailColumn, or empty; set by MergeRow.
+// The cell of the current row in MailColumn, trimmed as every cell is and then of the tabs and
+// ideographic spaces around it (TrimAddress), or empty; set by MergeRow.
 extern char RowAddress[256];
 
 // Builds the placeholder list from row 1: columns A, B, ... up to the first one without a

@@ -1,6 +1,7 @@
 #include "engine/send_run.h"
 
 #include <chrono>
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include "engine/row_options.h"
 #include "engine/run_state.h"
 #include "engine/send_log.h"
+#include "engine/tool_failure.h"
 #include "engine/wire_message.h"
 #include "gridbridge/gridbridge.h"
 #include "platform/files.h"
@@ -27,6 +29,7 @@
 #include "settings/options.h"
 #include "settings/send_settings.h"
 #include "text/sjis_text.h"
+#include "settings/transfer_tool.h"
 
 SendRunReportRecord SendRunReport;
 SendRunPausesRecord SendRunPauses;
@@ -77,6 +80,7 @@ struct RowWork {
   std::string boundary;                        // the multipart/mixed boundary when files go with it
   long wireLength = 0;                         // the length of the message's head in WireBuffer
   std::string detail;                          // what a status line names besides the row
+  char failure[128] = "";                      // why the tool failed, for the row's line
 };
 
 // What became of one row. A step of a row either passes it on to the next step (kRowGoesOn)
@@ -107,7 +111,8 @@ enum RowPause { kNoPause, kSkipPause, kIntervalPause };
 struct OutcomeRule {
   RowOutcome outcome;
   // The status line; a format that takes the row number, then the recipient (or the row's
-  // detail), as far as it uses them (arguments a format does not use are ignored).
+  // detail), then why the tool failed, as far as it uses them (arguments a format does not use
+  // are ignored).
   const char* status;
   bool namesDetail;                   // the second argument is the row's detail
   int SendRunReportRecord::*counter;  // the report's count the row adds to, if any
@@ -392,7 +397,7 @@ RowOutcome WriteRowMessage(const RunContext& run, RowWork& work) {
 }
 
 // Runs the transfer tool on the message file, to its end: to the recipient and, in a real run,
-// to every Cc and Bcc. A preview runs nothing.
+// to every Cc and Bcc; a failure keeps its reason. A preview runs nothing.
 RowOutcome RunTransferTool(const RunContext& run, RowWork& work) {
   if (run.Preview()) {
     run.previewed.insert({work.title, work.address});
@@ -403,7 +408,10 @@ RowOutcome RunTransferTool(const RunContext& run, RowWork& work) {
     recipients.insert(recipients.end(), work.copies.Cc.begin(), work.copies.Cc.end());
     recipients.insert(recipients.end(), work.copies.Bcc.begin(), work.copies.Bcc.end());
   }
-  return SendRunHooks.RunTool(BuildToolArguments(recipients)) == 0 ? kRowSent : kRowSendFailed;
+  int exitCode = SendRunHooks.RunTool(BuildToolArguments(recipients));
+  if (exitCode == 0) return kRowSent;
+  DescribeToolFailure(exitCode, work.failure, sizeof work.failure);
+  return kRowSendFailed;
 }
 
 using RowStep = RowOutcome (*)(const RunContext& run, RowWork& work);
@@ -432,7 +440,7 @@ void SettleRow(const RunContext& run, const RowWork& work, RowOutcome outcome) {
   const OutcomeRule& rule = kOutcomeRules[outcome];
   if (rule.status) {
     std::snprintf(StatusLine, sizeof StatusLine, rule.status, work.row,
-                  rule.namesDetail ? work.detail.c_str() : work.recipient);
+                  rule.namesDetail ? work.detail.c_str() : work.recipient, work.failure);
     Show(run.window, StatusLine);
   }
   if (rule.counter) ++(SendRunReport.*rule.counter);
@@ -498,16 +506,46 @@ void EndRun(int end) {
   CloseExcel();
 }
 
+// STARTTLS for TlsMode starttls, and with auto on the submission port 587 and on port 25.
+bool UsesStartTls(TlsMode mode, const char* port) {
+  if (mode != TlsMode::Auto) return mode == TlsMode::StartTls;
+  long number = std::atol(port);
+  return number == 587 || number == 25;
+}
+
+// smtp:// (plain text, then the upgrade that --ssl-reqd makes required) or smtps:// (TLS from
+// the first byte), the server, the port and a path with the EHLO name.
+std::string BuildToolUrl() {
+  std::string url = UsesStartTls(Options.Tls, SendSettings.SmtpPort) ? "smtp://" : "smtps://";
+  url += std::string(SendSettings.SmtpServer) + ":" + SendSettings.SmtpPort + "/";
+  // The path is curl's EHLO name, percent-decoded: the sender's domain. Without a path curl
+  // would take the uploaded file's name, "SendMail.txt". An address literal's "[", ":" and "]"
+  // are escaped, or curl would read them as a URL pattern.
+  const char* domain = MailboxDomain(SendSettings.MailAddress);
+  for (const char* p = domain ? domain : ""; *p; ++p) {
+    char escaped[4];
+    bool plain = std::isalnum(static_cast<unsigned char>(*p)) || *p == '.' || *p == '-';
+    std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(*p));
+    url += plain ? std::string(1, *p) : std::string(escaped);
+  }
+  return url;
+}
+
 }  // namespace
 
 std::vector<std::string> BuildToolArguments(const std::vector<std::string>& recipients) {
-  std::string url = std::string("smtps://") + SendSettings.SmtpServer + ":" + SendSettings.SmtpPort;
   std::string user = std::string(SendSettings.LoginId) + ":" + SendSettings.Password;
-  std::vector<std::string> arguments = {FileLocations.ToolPath, "--url", url, "--ssl-reqd", "--mail-from",
-                                        SendSettings.MailAddress};
+  std::vector<std::string> arguments = {FileLocations.ToolPath, "--url", BuildToolUrl(), "--ssl-reqd",
+                                        "--mail-from", SendSettings.MailAddress};
   for (const std::string& recipient : recipients) arguments.insert(arguments.end(), {"--mail-rcpt", recipient});
-  arguments.insert(arguments.end(),
-                   {"--upload-file", FileLocations.MessagePath, "--user", user, "--verbose", "--insecure"});
+  arguments.insert(arguments.end(), {"--upload-file", FileLocations.MessagePath, "--user", user, "--verbose"});
+  if (!Options.VerifyCertificate) {
+    arguments.push_back("--insecure");
+    return arguments;
+  }
+  std::string authorities = CaBundleFile();
+  if (!authorities.empty()) arguments.insert(arguments.end(), {"--cacert", authorities});
+  if (const char* revocation = RevocationOption()) arguments.push_back(revocation);
   return arguments;
 }
 

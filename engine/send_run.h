@@ -68,8 +68,13 @@ void PreviewRun(RunWindow* window, const char* folder);
 std::string PreviewFileName(int row, const char* address, size_t capacity);
 
 // The transfer tool's arguments for one message to `recipients` (one --mail-rcpt each):
-//   ToolPath --url smtps://SmtpServer:SmtpPort --ssl-reqd --mail-from MailAddress
-//   --mail-rcpt recipient ... --upload-file MessagePath --user LoginId:Password --verbose --insecure
+//   ToolPath --url smtps://SmtpServer:SmtpPort/DOMAIN --ssl-reqd --mail-from MailAddress
+//   --mail-rcpt recipient ... --upload-file MessagePath --user LoginId:Password --verbose [CHECK]
+// The scheme is smtp:// (STARTTLS, which --ssl-reqd makes required) for Options.Tls starttls,
+// and for auto on ports 587 and 25; smtps:// otherwise. DOMAIN, the name the tool greets the
+// server with (EHLO), is MailAddress's domain, percent-encoded. CHECK is "--insecure" when
+// Options.VerifyCertificate is off; else "--cacert FILE" when CaBundleFile() names one, then
+// RevocationOption() where there is one (Windows).
 std::vector<std::string> BuildToolArguments(const std::vector<std::string>& recipients);
 inline std::vector<std::string> BuildToolArguments(const char* recipient) {
   return BuildToolArguments(std::vector<std::string>{recipient});

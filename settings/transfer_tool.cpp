@@ -23,6 +23,15 @@ bool SystemCurlPath(char* out) {
 #endif
   return true;
 }
+
+#ifdef _WIN32
+// Windows paths compare without regard to ASCII case.
+bool SamePathText(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b)
+    if (AsciiLower(static_cast<unsigned char>(*a)) != AsciiLower(static_cast<unsigned char>(*b))) return false;
+  return *a == *b;
+}
+#endif
 }  // namespace
 
 void ResolveTransferTool() {
@@ -32,3 +41,18 @@ void ResolveTransferTool() {
 }
 
 bool TransferToolPresent() { return platform::PathExists(FileLocations.ToolPath); }
+
+const char* RevocationOption() {
+#ifdef _WIN32
+  char curl[kPathCapacity];
+  bool systemCurl = SystemCurlPath(curl) && SamePathText(curl, FileLocations.ToolPath);
+  return systemCurl ? "--ssl-no-revoke" : "--ssl-revoke-best-effort";
+#else
+  return nullptr;
+#endif
+}
+
+std::string CaBundleFile() {
+  char file[kPathCapacity];
+  return platform::GetEnvironmentText("CURL_CA_BUNDLE", file, sizeof file) > 0 ? std::string(file) : std::string();
+}

@@ -22,6 +22,7 @@ SOURCE = os.path.abspath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, os.path.join(SOURCE, "tests", "support"))
 from settings_file import write_plain_settings  # noqa: E402
 from smtps_server import SmtpsServer  # noqa: E402
+import test_ca  # noqa: E402
 
 WINE_RUN = os.path.join(SOURCE, "scripts", "wine-run.sh")
 SENT = "行の[test@example.jp]にメール送信しました。"
@@ -43,7 +44,7 @@ def program_folder(root, name, build, tool):
 
 def window_ms(folder, rows, port):
     done = subprocess.run(["bash", WINE_RUN, os.path.join(folder, "window_bench.exe"), str(rows), str(port)],
-                          capture_output=True, timeout=900)
+                          env=test_ca.trust(os.environ, windows=True), capture_output=True, timeout=900)
     out = done.stdout.decode("utf-8", "replace").strip()
     if done.returncode != 0 or not out.startswith("ms per mail: "):
         raise RuntimeError("window bench: " + out)
@@ -51,7 +52,7 @@ def window_ms(folder, rows, port):
 
 
 def clear_data(data):
-    for name in ("Environ.def", "Environ.psw", "SendLogs.txt", "SendMail.txt"):
+    for name in ("Environ.def", "Environ.psw", "SendLogs.txt", "SendMail.txt", "Options.def"):
         if os.path.exists(os.path.join(data, name)):
             os.remove(os.path.join(data, name))
 
@@ -74,7 +75,8 @@ def runner_ms(folder, rows, port, root, prefix):
         "TestAddress": "test@example.jp"})
     seen = {}
     with subprocess.Popen(["bash", WINE_RUN, os.path.join(folder, "rowcaster-send.exe"), "--test"],
-                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL) as run:
+                          env=test_ca.trust(os.environ, windows=True), stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL) as run:
         for raw in run.stdout:
             now = time.monotonic()
             line = raw.decode("utf-8", "replace").strip()
@@ -93,7 +95,7 @@ def main(argv):
     root = tempfile.mkdtemp(prefix="rowcaster-bench-wine-tool-", dir=build)
     try:
         folders = {
-            "stand-in": program_folder(root, "standin", build, os.path.join(build, "gui-send", "gui_tool_standin.exe")),
+            "stand-in": program_folder(root, "standin", build, os.path.join(build, "bin", "gui_tool_standin.exe")),
             "SMTP.exe": program_folder(root, "real", build, os.path.join(build, "bin", "SMTP.exe")),
         }
         results = {}

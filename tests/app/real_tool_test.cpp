@@ -1,8 +1,9 @@
 // The real program's window under Wine delivering through the real transfer tool: SMTP.exe
 // (curl built for Windows) beside Rowcaster.exe, to the suite's local SMTPS server. Started by
 // tests/e2e/wine_real_tool_test.py, which runs the server, passes its port and mail folder in
-// ROWCASTER_SMTPS_PORT and ROWCASTER_SMTPS_MAIL (login "sales", password `pa ss"wo\rd`), and
-// afterwards decodes every mail that arrived.
+// ROWCASTER_SMTPS_PORT and ROWCASTER_SMTPS_MAIL (login "sales", password `pa ss"wo\rd`) and the
+// authority that signed its certificate in CURL_CA_BUNDLE, and afterwards decodes every mail
+// that arrived.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -167,7 +168,7 @@ TEST_F(RealTool, AWrongPasswordShowsTheRowAsFailedAndLeavesItOutOfTheLog) {
   ASSERT_NE(p.main(), nullptr);
   std::vector<std::wstring> seen = RunAndWatch(p, IDOK);
   ASSERT_FALSE(seen.empty()) << "the run did not end";
-  EXPECT_TRUE(Saw(seen, W(u8"[2]行の[yamada@example.jp]へのメール送信に失敗しました。")));
+  EXPECT_TRUE(Saw(seen, W(u8"[2]行の[yamada@example.jp]へのメール送信に失敗しました。（ログインできません）")));
   EXPECT_FALSE(Saw(seen, W(u8"[2]行の[yamada@example.jp]にメール送信しました。")));
   EXPECT_EQ(seen.back(), W(u8"メール送信を終了しました。送信に失敗した行が1件あります。"));
   EXPECT_EQ(CountMails(), before);

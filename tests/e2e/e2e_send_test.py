@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """End-to-end delivery: the real rowcaster-send, real curl as its transfer tool and a local
-SMTPS server with login on 127.0.0.1. Workbooks are written by openpyxl here."""
+SMTPS server with login on 127.0.0.1, whose certificate curl verifies against the suite's
+throw-away authority (test_ca.py). Workbooks are written by openpyxl here."""
+import errno
 import email
 import email.header
 import email.policy
@@ -19,8 +21,9 @@ import openpyxl
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import message_kinds  # noqa: E402
 from refused_workbooks import write_refused_workbooks  # noqa: E402
-from settings_file import scramble, write_plain_settings  # noqa: E402
-from smtps_server import SmtpsServer, strict_refusal  # noqa: E402
+from settings_file import scramble, write_options, write_plain_settings  # noqa: E402
+from smtps_server import BEFORE_STARTTLS, SmtpsServer, strict_refusal  # noqa: E402
+import test_ca  # noqa: E402
 
 RUNNER = os.environ.get("ROWCASTER_SEND", "")
 LOGIN, PASSWORD = "sales", 'pa ss"wo\\rd'
@@ -34,6 +37,7 @@ ROWS = [
     ["南海物産", "田中", 'tanaka@example.jp" --upload-file /etc/passwd "'],
 ]
 TITLE = "{会社名} {氏名}様 ご案内?_"
+FAILED = "[{row}]行の[{address}]へのメール送信に失敗しました。（{reason}）"
 
 
 class Delivery(unittest.TestCase):
@@ -91,7 +95,7 @@ class Delivery(unittest.TestCase):
             return scramble(f.read()).decode("cp932").split("\r\n")
 
     def env(self):
-        env = dict(os.environ)
+        env = test_ca.trust(os.environ)
         env["ProgramData"] = self.program_data
         return env
 
@@ -135,6 +139,8 @@ class Delivery(unittest.TestCase):
         for m, (company, name, address) in zip(received, [ROWS[0], ROWS[2]]):
             self.assertEqual(m["mail_from"], "sales@example.com")
             self.assertEqual(m["login"], LOGIN)
+            # curl greets with the sender's domain, not with the message file's name.
+            self.assertEqual(m["ehlo"], "example.com")
             raw = m["data"]
             self.assertTrue(raw.startswith(b"From: =?UTF-8?Q?=E5=96=B6=E6=A5=AD=E9=83=A8?= <sales@example.com>\r\n"
                                            b"To: " + address.encode() + b"\r\nSubject: =?UTF-8?Q?"), raw[:200])
@@ -249,9 +255,9 @@ class Delivery(unittest.TestCase):
         with open(message, "wb") as f:
             f.write(b"From: <sales@example.com>\r\nTo: <x@example.jp>\r\nSubject: x\r\n\r\na\nb\r\n")
         done = subprocess.run(["curl", "--silent", "--url", "smtps://127.0.0.1:%d" % server.port, "--ssl-reqd",
-                               "--insecure", "--user", "%s:%s" % (LOGIN, PASSWORD), "--mail-from",
+                               "--user", "%s:%s" % (LOGIN, PASSWORD), "--mail-from",
                                "sales@example.com", "--mail-rcpt", "x@example.jp", "--upload-file", message],
-                              capture_output=True, timeout=60)
+                              env=test_ca.trust(), capture_output=True, timeout=60)
         self.assertNotEqual(done.returncode, 0)
         self.assertEqual(server.messages(), [])
         self.assertEqual(server.refused, ["554 5.6.0 Bare LF refused"])
@@ -264,7 +270,8 @@ class Delivery(unittest.TestCase):
 
         status, lines = self.run_sender()
         self.assertEqual(status, 1, lines)
-        self.assertEqual(lines[1], "[2]行の[yamada@example.jp]へのメール送信に失敗しました。")
+        self.assertEqual(lines[1], FAILED.format(row=2, address="yamada@example.jp",
+                                                 reason="送信元・宛先またはメールが拒否されました"))
         self.assertEqual(lines[3], "[4]行の[suzuki@example.co.jp]にメール送信しました。")
         self.assertEqual(lines[-1], "メール送信を終了しました。送信に失敗した行が1件あります。")
         self.assertEqual([m["rcpt_tos"] for m in refusing.messages()], [["suzuki@example.co.jp"]])
@@ -289,10 +296,102 @@ class Delivery(unittest.TestCase):
             self.write_settings(s.getsockname()[1])
             status, lines = self.run_sender()
         self.assertEqual(status, 1, lines)
-        self.assertEqual(lines[1:], ["[2]行の[yamada@example.jp]へのメール送信に失敗しました。",
+        self.assertEqual(lines[1:], [FAILED.format(row=2, address="yamada@example.jp", reason="サーバーに接続できません"),
                                      "メール送信を終了しました。送信に失敗した行が1件あります。"])
         self.assertIsNone(self.log_lines())
         self.assert_settings_stored()
+
+    def test_wrong_password_fails_every_row_with_its_reason(self):
+        self.write_workbook(ROWS[:3])
+        self.write_body("{氏名} 様\n")
+        server = self.start_server()
+        self.write_settings(server.port, Password="wrong")
+        status, lines = self.run_sender()
+        self.assertEqual(status, 1, lines)
+        self.assertEqual(lines[1:], [FAILED.format(row=2, address="yamada@example.jp", reason="ログインできません"),
+                                     "[3]行はメールアドレスがありません。スキップします。",
+                                     FAILED.format(row=4, address="suzuki@example.co.jp", reason="ログインできません"),
+                                     "メール送信を終了しました。送信に失敗した行が2件あります。"])
+        self.assertEqual(server.messages(), [])
+        self.assertIsNone(self.log_lines())
+
+    def test_unknown_certificate_is_refused_unless_verification_is_turned_off(self):
+        self.write_workbook(ROWS[:1])
+        self.write_body("{氏名} 様\n")
+        server = self.start_server(certificate="unknown")
+        self.write_settings(server.port)
+        status, lines = self.run_sender()
+        self.assertEqual(status, 1, lines)
+        self.assertEqual(lines[1:], [FAILED.format(row=2, address="yamada@example.jp",
+                                                   reason="サーバー証明書を確認できません"),
+                                     "メール送信を終了しました。送信に失敗した行が1件あります。"])
+        # Refused before a word of SMTP: the password never went to that server.
+        self.assertEqual(server.commands, [])
+        self.assertEqual(server.messages(), [])
+        self.assertIsNone(self.log_lines())
+
+        # A private server with a certificate of its own: the user turns the check off.
+        os.remove(os.path.join(self.data, "Environ.psw"))
+        self.write_settings(server.port)
+        write_options(self.data, {"VerifyCertificate": "0"})
+        status, lines = self.run_sender()
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(lines[1], "[2]行の[yamada@example.jp]にメール送信しました。")
+        self.assertEqual([m["rcpt_tos"] for m in server.messages()], [["yamada@example.jp"]])
+
+    def assert_login_only_after_starttls(self, server):
+        """Before the first STARTTLS only greetings; AUTH and everything after it encrypted."""
+        commands = server.commands
+        self.assertIn(("STARTTLS", False), commands)
+        upgrade = commands.index(("STARTTLS", False))
+        self.assertTrue(all(c in BEFORE_STARTTLS and not encrypted for c, encrypted in commands[:upgrade]), commands)
+        self.assertTrue(all(encrypted for _, encrypted in commands[upgrade + 1:]), commands)
+        self.assertIn(("AUTH", True), commands)
+        self.assertNotIn(("AUTH", False), commands)
+
+    def test_starttls_delivers_and_logs_in_only_after_the_upgrade(self):
+        self.write_workbook(ROWS[:1])
+        self.write_body("{氏名} 様\n")
+        server = self.start_server(starttls=True)
+        self.write_settings(server.port)
+        # TLS from the first byte cannot speak to a server that starts in plain text.
+        status, lines = self.run_sender()
+        self.assertEqual(lines[1], FAILED.format(row=2, address="yamada@example.jp", reason="暗号化通信を開始できません"))
+        self.assertEqual(server.commands, [])
+
+        os.remove(os.path.join(self.data, "Environ.psw"))
+        self.write_settings(server.port)
+        write_options(self.data, {"TlsMode": "starttls"})
+        status, lines = self.run_sender()
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(lines[1], "[2]行の[yamada@example.jp]にメール送信しました。")
+        received = server.messages()
+        self.assertEqual([(m["rcpt_tos"], m["login"], m["ehlo"]) for m in received],
+                         [(["yamada@example.jp"], LOGIN, "example.com")])
+        self.assert_login_only_after_starttls(server)
+
+    def test_submission_port_587_uses_starttls_by_itself(self):
+        self.write_workbook(ROWS[:1])
+        self.write_body("{氏名} 様\n")
+        # Port 587 needs root and may be held for a moment by another test run on this machine.
+        server = None
+        deadline = time.monotonic() + 60
+        while server is None:
+            try:
+                server = self.start_server(starttls=True, port=587)
+            except OSError as error:
+                if error.errno == errno.EACCES:
+                    self.skipTest("port 587 cannot be bound without root")
+                if error.errno != errno.EADDRINUSE or time.monotonic() > deadline:
+                    raise
+                time.sleep(0.5)
+        self.write_settings(587)
+        write_options(self.data, {})  # TlsMode auto, the default
+        status, lines = self.run_sender()
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(lines[1], "[2]行の[yamada@example.jp]にメール送信しました。")
+        self.assertEqual([m["rcpt_tos"] for m in server.messages()], [["yamada@example.jp"]])
+        self.assert_login_only_after_starttls(server)
 
     def test_stop_request_ends_the_run_after_the_current_row(self):
         self.write_workbook([["東邦商事", "山田", "yamada@example.jp"], ["北斗電機", "佐藤", "sato@example.jp"],

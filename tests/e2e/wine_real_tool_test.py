@@ -1,7 +1,10 @@
 #!/usr/bin/python3
 """The Windows programs under Wine delivering through the real transfer tool: SMTP.exe, curl
 built for Windows, beside Rowcaster.exe and rowcaster-send.exe in the build's bin folder, to the
-suite's local SMTPS server. Every mail that arrives is decoded by Python's email parser.
+suite's local SMTPS server, whose certificate SMTP.exe verifies against the suite's throw-away
+authority (CURL_CA_BUNDLE, which the programs hand to the tool as --cacert: Wine's Schannel
+takes any certificate when curl is given no CA file). Every mail that arrives is decoded by
+Python's email parser.
 
     wine_real_tool_test.py Window   the window (tests/app/real_tool_test.cpp drives it)
     wine_real_tool_test.py Runner   rowcaster-send.exe (uses the prefix's C:\\ProgramData)
@@ -18,8 +21,9 @@ import unittest
 import openpyxl
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from settings_file import write_plain_settings  # noqa: E402
-from smtps_server import SmtpsServer  # noqa: E402
+from settings_file import write_options, write_plain_settings  # noqa: E402
+from smtps_server import BEFORE_STARTTLS, SmtpsServer  # noqa: E402
+import test_ca  # noqa: E402
 
 SOURCE = os.environ["ROWCASTER_SOURCE_DIR"]
 BUILD = os.environ["ROWCASTER_BUILD_DIR"]
@@ -28,6 +32,7 @@ PREFIX = os.environ.get("WINEPREFIX", os.path.join(SOURCE, "build", "wineprefix"
 WINE_RUN = os.path.join(SOURCE, "scripts", "wine-run.sh")
 # A space, a quote and a backslash: the password crosses the Windows command line to curl.
 LOGIN, PASSWORD = "sales", 'pa ss"wo\\rd'
+FAILED = "[{row}]行の[{address}]へのメール送信に失敗しました。（{reason}）"
 
 
 def windows_path(path):
@@ -65,7 +70,7 @@ class RealToolCase(unittest.TestCase):
 
 class Window(RealToolCase):
     def test_window_sends_through_smtp_exe(self):
-        env = dict(os.environ, ROWCASTER_SMTPS_PORT=str(self.server.port),
+        env = dict(test_ca.trust(os.environ, windows=True), ROWCASTER_SMTPS_PORT=str(self.server.port),
                    ROWCASTER_SMTPS_MAIL=windows_path(self.server.folder))
         done = subprocess.run(["bash", WINE_RUN, os.path.join(BIN, "gui_real_tool_test.exe"), "--gtest_color=no"],
                               env=env, cwd=BIN, capture_output=True, timeout=400)
@@ -98,17 +103,17 @@ class Runner(RealToolCase):
         super().tearDown()
 
     def clear_data(self):
-        for name in ("Environ.def", "Environ.psw", "SendLogs.txt", "SendMail.txt"):
+        for name in ("Environ.def", "Environ.psw", "SendLogs.txt", "SendMail.txt", "Options.def"):
             if os.path.exists(os.path.join(self.data, name)):
                 os.remove(os.path.join(self.data, name))
 
-    def write_inputs(self, password=PASSWORD):
+    def write_inputs(self, password=PASSWORD, port=None, rows=None):
         workbook = os.path.join(self.root, "顧客リスト.xlsx")
         book = openpyxl.Workbook()
         sheet = book.active
         sheet.title = "顧客"
-        for row in (["会社名", "氏名", "メール"], ["東邦商事", "山田", "yamada@example.jp"],
-                    ["北斗電機", "佐藤", None], ["ゾーン設計", "鈴木", "suzuki@example.jp"]):
+        for row in rows or (["会社名", "氏名", "メール"], ["東邦商事", "山田", "yamada@example.jp"],
+                            ["北斗電機", "佐藤", None], ["ゾーン設計", "鈴木", "suzuki@example.jp"]):
             sheet.append(row)
         book.save(workbook)
         body = os.path.join(self.root, "本文.txt")
@@ -116,14 +121,14 @@ class Runner(RealToolCase):
             f.write("{会社名}\r\n{氏名} 様\r\n")
         write_plain_settings(self.data, {
             "MailAddress": "sales@example.jp", "LoginId": LOGIN, "Password": password, "SenderName": "営業部",
-            "SmtpServer": "127.0.0.1", "SmtpPort": str(self.server.port), "MailTitle": "{会社名} {氏名}様 ご案内",
+            "SmtpServer": "127.0.0.1", "SmtpPort": str(port or self.server.port), "MailTitle": "{会社名} {氏名}様 ご案内",
             "BodyFile": windows_path(body), "ListFile": windows_path(workbook), "SheetName": "顧客",
             "MailColumn": "C", "StartRow": "2", "EndRow": "999", "IntervalSeconds": "1",
             "TestAddress": "test@example.jp"})
 
     def run_sender(self, *args):
         # No pauses between rows: the runner's test hook.
-        env = dict(os.environ, ROWCASTER_TEST_PAUSE_MS="0")
+        env = dict(test_ca.trust(os.environ, windows=True), ROWCASTER_TEST_PAUSE_MS="0")
         done = subprocess.run(["bash", WINE_RUN, os.path.join(BIN, "rowcaster-send.exe"), *args],
                               env=env, capture_output=True, timeout=180)
         return done.returncode, done.stdout.decode("utf-8").splitlines()
@@ -173,12 +178,66 @@ class Runner(RealToolCase):
         self.write_inputs(password="wrong")
         status, lines = self.run_sender()
         self.assertEqual((status, lines), (1, [
-            "メール送信を開始しました。", "[2]行の[yamada@example.jp]へのメール送信に失敗しました。",
+            "メール送信を開始しました。", FAILED.format(row=2, address="yamada@example.jp", reason="ログインできません"),
             "[3]行はメールアドレスがありません。スキップします。",
-            "[4]行の[suzuki@example.jp]へのメール送信に失敗しました。",
+            FAILED.format(row=4, address="suzuki@example.jp", reason="ログインできません"),
             "メール送信を終了しました。送信に失敗した行が2件あります。"]))
         self.assertEqual(self.log_lines(), [])
         self.assertEqual(self.server.messages(), [])
+
+    def test_refused_recipient_says_so(self):
+        self.server.refuse["suzuki@example.jp"] = "550 5.1.1 No such user"
+        self.write_inputs()
+        status, lines = self.run_sender()
+        self.assertEqual(status, 1, lines)
+        self.assertEqual(lines[3], FAILED.format(row=4, address="suzuki@example.jp",
+                                                 reason="送信元・宛先またはメールが拒否されました"))
+        self.assertEqual([m["rcpt_tos"] for m in self.server.messages()], [["yamada@example.jp"]])
+        # Verified against the authority, greeted with the sender's domain.
+        self.assertEqual(self.server.messages()[0]["ehlo"], "example.jp")
+
+    def test_unknown_certificate_is_refused_unless_verification_is_turned_off(self):
+        unknown = SmtpsServer(os.path.join(self.root, "mail-unknown"), logins={LOGIN: PASSWORD},
+                              certificate="unknown").start()
+        try:
+            rows = (["会社名", "氏名", "メール"], ["東邦商事", "山田", "yamada@example.jp"])
+            self.write_inputs(port=unknown.port, rows=rows)
+            status, lines = self.run_sender()
+            self.assertEqual((status, lines), (1, [
+                "メール送信を開始しました。",
+                FAILED.format(row=2, address="yamada@example.jp", reason="サーバー証明書を確認できません"),
+                "メール送信を終了しました。送信に失敗した行が1件あります。"]))
+            self.assertEqual(unknown.commands, [])
+            self.assertEqual(unknown.messages(), [])
+
+            self.clear_data()
+            self.write_inputs(port=unknown.port, rows=rows)
+            write_options(self.data, {"VerifyCertificate": "0"})
+            status, lines = self.run_sender()
+            self.assertEqual(status, 0, lines)
+            self.assertEqual(lines[1], "[2]行の[yamada@example.jp]にメール送信しました。")
+            self.assertEqual([m["rcpt_tos"] for m in unknown.messages()], [["yamada@example.jp"]])
+        finally:
+            unknown.stop()
+
+    def test_starttls_delivers_and_logs_in_only_after_the_upgrade(self):
+        starttls = SmtpsServer(os.path.join(self.root, "mail-starttls"), logins={LOGIN: PASSWORD},
+                               starttls=True).start()
+        try:
+            self.write_inputs(port=starttls.port, rows=(["会社名", "氏名", "メール"], ["東邦商事", "山田", "yamada@example.jp"]))
+            write_options(self.data, {"TlsMode": "starttls"})
+            status, lines = self.run_sender()
+            self.assertEqual(status, 0, lines)
+            self.assertEqual(lines[1], "[2]行の[yamada@example.jp]にメール送信しました。")
+            self.assertEqual([(m["rcpt_tos"], m["login"]) for m in starttls.messages()],
+                             [(["yamada@example.jp"], LOGIN)])
+            commands = starttls.commands
+            upgrade = commands.index(("STARTTLS", False))
+            self.assertTrue(all(c in BEFORE_STARTTLS and not e for c, e in commands[:upgrade]), commands)
+            self.assertTrue(all(e for _, e in commands[upgrade + 1:]), commands)
+            self.assertIn(("AUTH", True), commands)
+        finally:
+            starttls.stop()
 
 
 if __name__ == "__main__":

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -12,13 +17,14 @@
 #include <utility>
 #include <vector>
 
-#include "engine/mail_address.h"
 #include "engine/placeholder_merge.h"
+#include "engine/tool_failure.h"
 #include "engine/run_state.h"
 #include "engine/send_log.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "settings/file_locations.h"
+#include "settings/options.h"
 #include "settings/send_settings.h"
 #include "tests/support/engine_test_support.h"
 #include "tests/support/test_folder.h"
@@ -51,28 +57,6 @@ const Cells kSheet = {
     {"A7", "伊藤"}, {"B7", "大和"}, {"C7", "ito@example.jp"},
 };
 
-TEST(Addresses, WhichOnesAMessageMayUse) {
-  struct Case {
-    std::string address;
-    bool usable;
-  } cases[] = {
-      {"yamada@example.jp", true},
-      {S("山田@example.jp"), true},
-      {"first.last+tag@example.co.jp", true},
-      {"", false},
-      {"yamada.example.jp", false},
-      {"yamada\x81\x40" "example.jp", false},  // 0x40 only as the second byte of a character
-      {"ya mada@example.jp", false},
-      {"yamada@example.jp\r\nBcc: x@example.net", false},
-      {"yamada@example.jp\t", false},
-      {"\"yamada\"@example.jp", false},
-      {"<yamada@example.jp>", false},
-      {"yamada@example.jp,other@example.jp", false},
-      {"yamada@example.jp\x7F", false},
-  };
-  for (const Case& c : cases) EXPECT_EQ(IsUsableAddress(c.address.c_str()), c.usable) << c.address;
-}
-
 class SendRunTest : public ::testing::Test {
  public:
   void SetUp() override {
@@ -104,6 +88,8 @@ class SendRunTest : public ::testing::Test {
     echo_ = folder_ + "/echo.bin";
     SetEnv("ROWCASTER_ECHO_OUT", echo_);
     SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "");
+    SetEnv("ROWCASTER_ECHO_FAIL_CODE", "");
+    SetEnv("CURL_CA_BUNDLE", "");
     SendRunPauses.IntervalStepMs = 0;
     SendRunPauses.SkipPauseMs = 0;
   }
@@ -152,9 +138,13 @@ TEST_F(SendRunTest, RealRunSendsLogsAndReportsEveryRow) {
 
   std::vector<EchoRecord> calls = Calls();
   ASSERT_EQ(calls.size(), 2u);
-  std::vector<std::string> args = {"--url", "smtps://smtp.example.jp:465", "--ssl-reqd", "--mail-from",
+  // The certificate is verified (no --insecure); the EHLO name is the sender's domain.
+  std::vector<std::string> args = {"--url", "smtps://smtp.example.jp:465/example.com", "--ssl-reqd", "--mail-from",
                                    "sales@example.com", "--mail-rcpt", "yamada@example.jp", "--upload-file",
-                                   FileLocations.MessagePath, "--user", "login:p@ss \"w\\", "--verbose", "--insecure"};
+                                   FileLocations.MessagePath, "--user", "login:p@ss \"w\\", "--verbose"};
+#ifdef _WIN32
+  args.push_back("--ssl-revoke-best-effort");
+#endif
   EXPECT_EQ(calls[0].args, args);
   const std::string& m = calls[0].upload;
   EXPECT_EQ(m.rfind("From: =?UTF-8?Q?=E5=96=B6=E6=A5=AD=E9=83=A8?= <sales@example.com>\r\nTo: yamada@example.jp\r\n", 0), 0u) << m;
@@ -234,7 +224,7 @@ TEST_F(SendRunTest, MessageFileHoldsTheWireForm) {
 TEST_F(SendRunTest, FailedDeliveryIsReportedNotLoggedAndSentByTheRerun) {
   SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "yamada@example.jp");
   RecordingWindow w = Run(1);
-  EXPECT_EQ(w.lines[1], "[2]行の[yamada@example.jp]へのメール送信に失敗しました。");
+  EXPECT_EQ(w.lines[1], "[2]行の[yamada@example.jp]へのメール送信に失敗しました。（送信元・宛先またはメールが拒否されました）");
   EXPECT_EQ(w.lines[6], "[7]行の[ito@example.jp]にメール送信しました。");
   EXPECT_EQ(w.lines.back(), "メール送信を終了しました。送信に失敗した行が1件あります。");
   EXPECT_EQ(SendRunReport.FailedRows, 1);
@@ -247,10 +237,68 @@ TEST_F(SendRunTest, FailedDeliveryIsReportedNotLoggedAndSentByTheRerun) {
   EXPECT_EQ(rerun.lines.back(), "メール送信を終了しました。");
 }
 
+TEST_F(SendRunTest, FailedRowsSayWhyFromTheToolsExitCode) {
+  struct Case {
+    const char* code;
+    const char* line;
+  } cases[] = {
+      {"67", "[2]行の[yamada@example.jp]へのメール送信に失敗しました。（ログインできません）"},
+      {"7", "[2]行の[yamada@example.jp]へのメール送信に失敗しました。（サーバーに接続できません）"},
+      {"60", "[2]行の[yamada@example.jp]へのメール送信に失敗しました。（サーバー証明書を確認できません）"},
+      {"99", "[2]行の[yamada@example.jp]へのメール送信に失敗しました。（送信ツールの終了コード 99）"},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "yamada@example.jp");
+    SetEnv("ROWCASTER_ECHO_FAIL_CODE", c.code);
+    RecordingWindow w = Run(1);
+    EXPECT_EQ(w.lines[1], c.line) << c.code;
+    EXPECT_EQ(w.lines[6], "[7]行の[ito@example.jp]にメール送信しました。") << c.code;
+    EXPECT_EQ(Log().find("yamada"), std::string::npos) << c.code;
+  }
+}
+
+TEST_F(SendRunTest, AddressCellsAreTrimmedAndMustBeMailboxes) {
+  GridDoubleSetCell("C2", S("yamada@example.jp　").c_str());  // typed in Japanese input mode
+  GridDoubleSetCell("B3", S("北斗電機").c_str());
+  GridDoubleSetCell("C3", S("　\t").c_str());
+  GridDoubleSetCell("C4", S("mailto:suzuki@example.jp").c_str());
+  GridDoubleSetCell("C5", "\ttanaka@example.jp");
+  GridDoubleSetCell("C6", "takahashi@example.jp;ito@example.jp");
+  GridDoubleSetCell("C7", "\"ito taro\"@example.jp");
+  RecordingWindow w = Run(1);
+  std::vector<std::string> expected = {
+      "メール送信を開始しました。",
+      "[2]行の[yamada@example.jp]にメール送信しました。",
+      "[3]行はメールアドレスがありません。スキップします。",
+      "[4]行のメールアドレスに誤りがあります。スキップします。",
+      "[5]行の[tanaka@example.jp]にメール送信しました。",
+      "[6]行のメールアドレスに誤りがあります。スキップします。",
+      "[7]行の[\"ito taro\"@example.jp]にメール送信しました。",
+      "メール送信を終了しました。",
+  };
+  EXPECT_EQ(w.lines, expected);
+  std::vector<EchoRecord> calls = Calls();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0].args[6], "yamada@example.jp");
+  EXPECT_NE(calls[0].upload.find("\r\nTo: yamada@example.jp\r\n"), std::string::npos) << calls[0].upload;
+  EXPECT_EQ(calls[1].args[6], "tanaka@example.jp");
+  EXPECT_EQ(calls[2].args[6], "\"ito taro\"@example.jp");
+  std::string log = Log();
+  EXPECT_NE(log.find(" 送信先アドレス[yamada@example.jp]\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" 送信先アドレス[tanaka@example.jp]\r\n"), std::string::npos) << log;
+  // The rerun finds the trimmed addresses in the log.
+  RecordingWindow rerun = Run(1);
+  EXPECT_EQ(rerun.lines[1], "[2]行はメール送信済です。スキップします。");
+  EXPECT_EQ(rerun.lines[4], "[5]行はメール送信済です。スキップします。");
+  EXPECT_EQ(rerun.lines[6], "[7]行はメール送信済です。スキップします。");
+  EXPECT_EQ(Calls().size(), 3u);
+}
+
 TEST_F(SendRunTest, ToolThatCannotStartFailsEveryRow) {
   std::snprintf(FileLocations.ToolPath, 260, "%s/no-such-tool", folder_.c_str());
   RecordingWindow w = Run(1);
-  EXPECT_EQ(w.lines[1], "[2]行の[yamada@example.jp]へのメール送信に失敗しました。");
+  EXPECT_EQ(w.lines[1], "[2]行の[yamada@example.jp]へのメール送信に失敗しました。（送信ツールを起動できません）");
   EXPECT_EQ(w.lines.back(), "メール送信を終了しました。送信に失敗した行が2件あります。");
   EXPECT_FALSE(platform::PathExists(FileLocations.LogPath));
 }
@@ -444,8 +492,10 @@ TEST_F(SendRunTest, MessageThatWouldNotFitIsRefused) {
   EXPECT_TRUE(Calls().empty());
 }
 
-TEST(ToolCommandLine, OrdinaryValuesGiveTheToolsCommandLineByteForByte) {
+// Settings of an ordinary account, the options at their defaults.
+void OrdinaryAccount() {
   ResetSendSettings();
+  ResetOptions();
   std::snprintf(SendSettings.SmtpServer, 256, "smtp.example.jp");
   std::snprintf(SendSettings.SmtpPort, 16, "465");
   std::snprintf(SendSettings.MailAddress, 256, "sales@example.com");
@@ -453,12 +503,144 @@ TEST(ToolCommandLine, OrdinaryValuesGiveTheToolsCommandLineByteForByte) {
   std::snprintf(SendSettings.Password, 256, "s3cret pass");
   std::snprintf(FileLocations.ToolPath, 260, "C:\\Tools\\SMTP.exe");
   std::snprintf(FileLocations.MessagePath, 260, "C:\\ProgramData\\Tallowmere\\Rowcaster\\SendMail.txt");
+  SetEnv("CURL_CA_BUNDLE", "");
+}
+
+TEST(ToolCommandLine, OrdinaryValuesGiveTheToolsCommandLineByteForByte) {
+  OrdinaryAccount();
   std::string line;
   ASSERT_TRUE(platform::BuildWindowsCommandLine(BuildToolArguments("to@example.jp"), line));
-  EXPECT_EQ(line,
-            "\"C:\\Tools\\SMTP.exe\" --url \"smtps://smtp.example.jp:465\" --ssl-reqd --mail-from "
-            "\"sales@example.com\" --mail-rcpt \"to@example.jp\" --upload-file "
-            "\"C:\\ProgramData\\Tallowmere\\Rowcaster\\SendMail.txt\" --user \"sales:s3cret pass\" --verbose --insecure");
+  std::string expected =
+      "\"C:\\Tools\\SMTP.exe\" --url \"smtps://smtp.example.jp:465/example.com\" --ssl-reqd --mail-from "
+      "\"sales@example.com\" --mail-rcpt \"to@example.jp\" --upload-file "
+      "\"C:\\ProgramData\\Tallowmere\\Rowcaster\\SendMail.txt\" --user \"sales:s3cret pass\" --verbose";
+#ifdef _WIN32
+  expected += " --ssl-revoke-best-effort";
+#endif
+  EXPECT_EQ(line, expected);
+  ResetOptions();
+}
+
+TEST(ToolCommandLine, UrlForEveryTlsModeAndPort) {
+  struct Case {
+    TlsMode mode;
+    const char* port;
+    const char* url;
+  } cases[] = {
+      {TlsMode::Auto, "465", "smtps://smtp.example.jp:465/example.com"},
+      {TlsMode::Auto, "587", "smtp://smtp.example.jp:587/example.com"},
+      {TlsMode::Auto, "25", "smtp://smtp.example.jp:25/example.com"},
+      {TlsMode::Auto, "2525", "smtps://smtp.example.jp:2525/example.com"},
+      {TlsMode::Auto, "5870", "smtps://smtp.example.jp:5870/example.com"},
+      {TlsMode::Auto, "250", "smtps://smtp.example.jp:250/example.com"},
+      {TlsMode::Implicit, "465", "smtps://smtp.example.jp:465/example.com"},
+      {TlsMode::Implicit, "587", "smtps://smtp.example.jp:587/example.com"},
+      {TlsMode::Implicit, "25", "smtps://smtp.example.jp:25/example.com"},
+      {TlsMode::StartTls, "587", "smtp://smtp.example.jp:587/example.com"},
+      {TlsMode::StartTls, "25", "smtp://smtp.example.jp:25/example.com"},
+      {TlsMode::StartTls, "465", "smtp://smtp.example.jp:465/example.com"},
+      {TlsMode::StartTls, "2525", "smtp://smtp.example.jp:2525/example.com"},
+  };
+  for (const Case& c : cases) {
+    OrdinaryAccount();
+    Options.Tls = c.mode;
+    std::snprintf(SendSettings.SmtpPort, 16, "%s", c.port);
+    std::vector<std::string> args = BuildToolArguments("to@example.jp");
+    SCOPED_TRACE(std::string(TlsModeName(c.mode)) + " " + c.port);
+    EXPECT_EQ(args[2], c.url);
+    // STARTTLS or not, TLS is required: never a fall-back to plain text.
+    EXPECT_EQ(args[3], "--ssl-reqd");
+  }
+  ResetOptions();
+}
+
+TEST(ToolCommandLine, TheToolGreetsWithTheSendersDomain) {
+  struct Case {
+    const char* sender;
+    const char* url;
+  } cases[] = {
+      {"sales@example.com", "smtps://smtp.example.jp:465/example.com"},
+      {"\"a@b\"@mail.example.co.jp", "smtps://smtp.example.jp:465/mail.example.co.jp"},
+      // "[", ":" and "]" escaped: curl would read them as a URL pattern; it decodes the path.
+      {"x@[192.0.2.1]", "smtps://smtp.example.jp:465/%5B192.0.2.1%5D"},
+      {"x@[IPv6:2001:db8::1]", "smtps://smtp.example.jp:465/%5BIPv6%3A2001%3Adb8%3A%3A1%5D"},
+  };
+  for (const Case& c : cases) {
+    OrdinaryAccount();
+    std::snprintf(SendSettings.MailAddress, 256, "%s", c.sender);
+    EXPECT_EQ(BuildToolArguments("to@example.jp")[2], c.url) << c.sender;
+  }
+}
+
+TEST(ToolCommandLine, CertificateCheckIsOnUnlessTheOptionTurnsItOff) {
+  OrdinaryAccount();
+  std::vector<std::string> verified = BuildToolArguments("to@example.jp");
+  for (const std::string& a : verified) EXPECT_NE(a, "--insecure");
+#ifdef _WIN32
+  // SMTP.exe (curl 7.88) knows the best-effort revocation check; the system's curl.exe may be
+  // older than 7.70 and gets --ssl-no-revoke, known since 7.44.
+  EXPECT_EQ(verified.back(), "--ssl-revoke-best-effort");
+  char root[260];
+  DWORD n = GetEnvironmentVariableA("SystemRoot", root, sizeof root);
+  ASSERT_GT(n, 0u);
+  std::snprintf(FileLocations.ToolPath, 260, "%s\\System32\\curl.exe", root);
+  EXPECT_EQ(BuildToolArguments("to@example.jp").back(), "--ssl-no-revoke");
+  for (char* p = FileLocations.ToolPath; *p; ++p) *p = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+  EXPECT_EQ(BuildToolArguments("to@example.jp").back(), "--ssl-no-revoke");
+#else
+  EXPECT_EQ(verified.back(), "--verbose");
+#endif
+  Options.VerifyCertificate = false;
+  std::vector<std::string> unverified = BuildToolArguments("to@example.jp");
+  EXPECT_EQ(unverified.back(), "--insecure");
+  EXPECT_EQ(unverified.size(), 14u);
+  ResetOptions();
+}
+
+TEST(ToolCommandLine, CurlsCaBundleVariableIsHandedOnAsCacert) {
+  // curl on Schannel ignores CURL_CA_BUNDLE; every tool takes --cacert.
+  OrdinaryAccount();
+  SetEnv("CURL_CA_BUNDLE", "/etc/company/ca.pem");
+  std::vector<std::string> args = BuildToolArguments("to@example.jp");
+  std::vector<std::string> tail(args.begin() + 13, args.end());
+  std::vector<std::string> expected = {"--cacert", "/etc/company/ca.pem"};
+#ifdef _WIN32
+  expected.push_back("--ssl-revoke-best-effort");
+#endif
+  EXPECT_EQ(tail, expected);
+  // Not when the check is off.
+  Options.VerifyCertificate = false;
+  EXPECT_EQ(BuildToolArguments("to@example.jp").back(), "--insecure");
+  EXPECT_EQ(BuildToolArguments("to@example.jp").size(), 14u);
+  SetEnv("CURL_CA_BUNDLE", "");
+  ResetOptions();
+}
+
+TEST(ToolFailure, ReasonFromTheToolsExitCode) {
+  struct Case {
+    int code;
+    const char* reason;
+  } cases[] = {
+      {67, "ログインできません"},
+      {6, "サーバーに接続できません"},
+      {7, "サーバーに接続できません"},
+      {28, "サーバーに接続できません"},
+      {60, "サーバー証明書を確認できません"},
+      {51, "サーバー証明書を確認できません"},
+      {35, "暗号化通信を開始できません"},
+      {64, "暗号化通信を開始できません"},
+      {55, "送信元・宛先またはメールが拒否されました"},
+      {8, "送信元・宛先またはメールが拒否されました"},
+      {56, "送信ツールの終了コード 56"},
+      {2, "送信ツールの終了コード 2"},
+      {-1, "送信ツールの終了コード -1"},
+      {platform::kProcessNotStarted, "送信ツールを起動できません"},
+      {platform::kProcessTimedOut, "送信ツールが制限時間内に終了しませんでした"},
+  };
+  for (const Case& c : cases) {
+    char reason[128];
+    EXPECT_EQ(U(DescribeToolFailure(c.code, reason, sizeof reason)), c.reason) << c.code;
+  }
 }
 
 }  // namespace

@@ -40,7 +40,13 @@ CELLS = [
     ("タブ", "吉田", "yoshida@exa\tmple.jp", BAD_ADDRESS, None, None),
     ("改行", "山本", "yamamoto@example.jp\nBcc: evil@example.jp", BAD_ADDRESS, None, None),
     ("全角", "松本", "matsumoto" + TA + "example.jp", BAD_ADDRESS, None, None),
-    ("全角空白", "井上", "inoue\u3000@example.jp", SENT, "inoue\u3000@example.jp", "全角空白" * 4 + " 井上様"),
+    # An ideographic space inside is no mailbox; around the address it is trimmed, as are tabs.
+    ("全角空白", "井上", "inoue\u3000@example.jp", BAD_ADDRESS, None, None),
+    ("末尾全角空白", "上田", "ueda@example.jp\u3000", SENT, "ueda@example.jp", "末尾全角空白" * 4 + " 上田様"),
+    ("タブ囲み", "原", "\thara@example.jp\t", SENT, "hara@example.jp", "タブ囲み" * 4 + " 原様"),
+    ("リンク", "石川", "mailto:ishikawa@example.jp", BAD_ADDRESS, None, None),
+    ("セミコロン", "前田", "maeda@example.jp;maeda2@example.jp", BAD_ADDRESS, None, None),
+    ("日本語", "藤田", "藤田@example.jp", BAD_ADDRESS, None, None),
     ("{氏名}", "木村", "kimura@example.jp", SENT, "kimura@example.jp", "木村" * 4 + " 木村様"),
     ("{メール}", "林", "hayashi@example.jp", SENT, "hayashi@example.jp", "hayashi@example.jp" * 4 + " 林様"),
     ("括弧{", "}清水", "shimizu@example.jp", SENT, "shimizu@example.jp", "括弧{" * 4 + " }清水様"),
@@ -67,6 +73,10 @@ CHECKS = [
     ({"MailAddress": "<sales@example.com>"}, False, [BAD_MAIL], False),
     ({"MailAddress": 'sa"les@example.com'}, False, [BAD_MAIL], False),
     ({"MailAddress": "sales@example.com\t"}, False, [BAD_MAIL], False),
+    ({"MailAddress": "mailto:sales@example.com"}, False, [BAD_MAIL], False),
+    ({"MailAddress": "sales@example.com\u3000"}, False, [BAD_MAIL], False),
+    ({"MailAddress": "{会社名}@example.com"}, False, [BAD_MAIL], False),
+    ({"TestAddress": "test@example.com;other@example.com"}, True, ["テスト送信用の送信先アドレスに誤りがあります。"], False),
     ({"MailTitle": ""}, False, ["送信メールのタイトルが指定されていません。"], False),
     ({"MailTitle": '"'}, False, ["送信メールのタイトルが指定されていません。"], False),
     ({"BodyFile": ""}, False, ["メール本文ファイルが指定されていません。"], False),
@@ -148,10 +158,11 @@ class BadInput(unittest.TestCase):
 
     def test_a_line_break_that_would_reach_a_header_line_skips_the_row(self):
         # The sender address takes a placeholder; a cell with a line break would add a header.
+        # (The placeholder's name is ASCII: the sender must be a mailbox before the merge too.)
         self.space.write_workbook([["acme", "山田", "yamada@example.jp"],
                                    ["evil\r\nBcc: x@example.jp", "佐藤", "sato@example.jp"],
-                                   ["beta", "鈴木", "suzuki@example.jp"]])
-        self.space.write_settings(self.server.port, MailAddress="{会社名}@example.com", MailTitle="ご案内")
+                                   ["beta", "鈴木", "suzuki@example.jp"]], header=["company", "氏名", "メール"])
+        self.space.write_settings(self.server.port, MailAddress="{company}@example.com", MailTitle="ご案内")
         status, lines = self.space.run()
         self.assertEqual(lines, [STARTED, SENT.format(row=2, address="yamada@example.jp"), HEADER_BROKEN.format(row=3),
                                  SENT.format(row=4, address="suzuki@example.jp"), FINISHED])

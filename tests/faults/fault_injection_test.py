@@ -1,28 +1,34 @@
 #!/usr/bin/python3
 """Faults during delivery, end to end: the real runner, real curl, and a local SMTPS server
-that misbehaves for one row of four. For every fault the row is reported as failed, is not
-logged, the other rows go out, and the rerun against a healthy server sends exactly that row."""
+that misbehaves for one row of four. For every fault the row is reported as failed with the
+reason curl's exit code gives, is not logged, the other rows go out, and the rerun against a
+healthy server sends exactly that row."""
 import os
 import socket
 import time
 import unittest
 
 import harness
-from harness import FAILED, FINISHED, FINISHED_FAILED, SENT, Workspace, address_of, delivered
+from harness import (FAILED, FINISHED, FINISHED_FAILED, LOGIN_DENIED, NO_TLS, REFUSED, SENT, TIMED_OUT, Workspace,
+                     address_of, delivered)
 from faulty_smtps import FaultySmtpsServer
 
+# A connection closed while curl waits for the reply to the message: CURLE_RECV_ERROR, which has
+# no reason of its own.
+DROPPED = "送信ツールの終了コード 56"
 ROWS = range(2, 6)   # rows 2..5; the fault hits row 3, the second connection
 VICTIM = 3
 TOOL_LIMIT_MS = 3000
 
 FAULTS = [
-    # name, faults, what the server must have noted
-    ("login refused", {"refuse_login": {2}}, ("refuse_login", 2)),
-    ("recipient refused 4xx", {"refuse": {address_of(VICTIM): "451 4.3.0 Mailbox busy, try later"}}, None),
-    ("recipient refused 5xx", {"refuse": {address_of(VICTIM): "550 5.1.1 No such user"}}, None),
-    ("connection dropped inside DATA", {"drop_data": {address_of(VICTIM)}}, ("drop_data", address_of(VICTIM))),
-    ("TLS handshake refused", {"tls_fail": {2}}, ("tls_fail", 2)),
-    ("connection never answered", {"hang": {2}}, ("hang", 2)),
+    # name, faults, what the server must have noted, why the row failed
+    ("login refused", {"refuse_login": {2}}, ("refuse_login", 2), LOGIN_DENIED),
+    ("recipient refused 4xx", {"refuse": {address_of(VICTIM): "451 4.3.0 Mailbox busy, try later"}}, None, REFUSED),
+    ("recipient refused 5xx", {"refuse": {address_of(VICTIM): "550 5.1.1 No such user"}}, None, REFUSED),
+    ("connection dropped inside DATA", {"drop_data": {address_of(VICTIM)}}, ("drop_data", address_of(VICTIM)),
+     DROPPED),
+    ("TLS handshake refused", {"tls_fail": {2}}, ("tls_fail", 2), NO_TLS),
+    ("connection never answered", {"hang": {2}}, ("hang", 2), TIMED_OUT),
 ]
 
 
@@ -35,7 +41,7 @@ class FaultInjection(unittest.TestCase):
 
     def test_each_fault_fails_one_row_and_the_rerun_sends_exactly_it(self):
         survived = 0
-        for name, faults, noted in FAULTS:
+        for name, faults, noted, reason in FAULTS:
             with self.subTest(fault=name):
                 self.space.write_workbook(harness.recipient_rows(ROWS[0], ROWS[-1]))
                 log = os.path.join(self.space.data, "SendLogs.txt")
@@ -53,7 +59,7 @@ class FaultInjection(unittest.TestCase):
                     expected = ["メール送信を開始しました。"]
                     for row in ROWS:
                         form = FAILED if row == VICTIM else SENT
-                        expected.append(form.format(row=row, address=address_of(row)))
+                        expected.append(form.format(row=row, address=address_of(row), reason=reason))
                     expected.append(FINISHED_FAILED.format(count=1))
                     self.assertEqual(lines, expected)
                     self.assertEqual(status, 1)
@@ -96,7 +102,8 @@ class FaultInjection(unittest.TestCase):
             started = time.monotonic()
             status, lines = self.space.run(tool_limit_ms=TOOL_LIMIT_MS)
             took = time.monotonic() - started
-            self.assertEqual(lines, ["メール送信を開始しました。", FAILED.format(row=VICTIM, address=address_of(VICTIM)),
+            self.assertEqual(lines, ["メール送信を開始しました。",
+                                     FAILED.format(row=VICTIM, address=address_of(VICTIM), reason=TIMED_OUT),
                                      FINISHED_FAILED.format(count=1)])
             self.assertEqual(status, 1)
             self.assertGreaterEqual(took, TOOL_LIMIT_MS / 1000)

@@ -15,6 +15,7 @@ import openpyxl
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 from settings_file import write_plain_settings  # noqa: E402
+import test_ca  # noqa: E402
 
 RUNNER = os.environ.get("ROWCASTER_SEND", "")
 LOGIN, PASSWORD = "sales", "s3cret"
@@ -22,7 +23,13 @@ HEADER = ["会社名", "氏名", "メール"]
 TITLE = "{会社名} {氏名}様へのご案内"
 
 SENT = "[{row}]行の[{address}]にメール送信しました。"
-FAILED = "[{row}]行の[{address}]へのメール送信に失敗しました。"
+FAILED = "[{row}]行の[{address}]へのメール送信に失敗しました。（{reason}）"
+# Why a row failed, from curl's exit code.
+LOGIN_DENIED = "ログインできません"
+NO_CONNECTION = "サーバーに接続できません"
+NO_TLS = "暗号化通信を開始できません"
+REFUSED = "送信元・宛先またはメールが拒否されました"
+TIMED_OUT = "送信ツールが制限時間内に終了しませんでした"
 FINISHED = "メール送信を終了しました。"
 FINISHED_FAILED = "メール送信を終了しました。送信に失敗した行が{count}件あります。"
 LOG_LINE = re.compile(r"^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d 行番号\[(\d{4,})\] タイトル\[(.*)\] 送信先アドレス\[(.*)\]$")
@@ -78,7 +85,8 @@ class Workspace:
             os.remove(psw)
 
     def env(self, tool_limit_ms=None, pause_ms=0):
-        env = dict(os.environ)
+        # curl verifies the local servers' certificates against the suite's authority.
+        env = test_ca.trust(os.environ)
         env["ProgramData"] = self.program_data
         env["ROWCASTER_TEST_PAUSE_MS"] = str(pause_ms)
         if tool_limit_ms is not None:

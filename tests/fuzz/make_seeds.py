@@ -140,6 +140,11 @@ put("fuzz_message_options", "sjis_list", SEP.join([b"report.pdf", sj("山田@例
                                                    b"https://example.jp/u?id={ID}", b"a b"]))
 for i, title in enumerate(["Hi there?_", "{会社名} {氏名}様 ご案内", "ｱｲｳｴｵ" * 60, "株式会社" + "ゾ" * 120]):
     put("fuzz_header_word", "title%d" % i, sj(title))
+# Address cells: mailboxes of every form, and what users paste.
+for i, cell in enumerate([b"yamada@example.jp", sj("　suzuki@example.com　"), b"\t\"john doe\"@[IPv6:2001:db8::1]\t",
+                          b"mailto:ito@example.com", b"kato@example.com;kato2@example.com", b"u@[192.0.2.1]",
+                          sj("山田@例え.jp"), b"x\x83\x81\x40", b"a" * 64 + b"@" + b"d" * 63 + b".jp"]):
+    put("fuzz_mail_address", "cell%d" % i, cell)
 put("fuzz_merge", "letter", SEP.join([
     sj("{会社名}\r\n{氏名} 様 {メール} {{氏名}} {未知}"), sj("会社名"), sj("{氏名}商事"), sj("氏名"),
     sj('  "山田"  '), sj("メール"), b"a@example.jp", b"", b"", b"", b"", b"", b"", b"\x01"]))

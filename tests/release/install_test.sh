@@ -58,10 +58,11 @@ source "$src/scripts/wine-env.sh"
 rowcaster_ensure_prefix
 if [ -z "${DISPLAY:-}" ]; then rowcaster_start_xvfb; fi
 mail="$(mktemp -d)"
+ca_file="$mail.ca.pem"
 server_pid=
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
-  rm -rf "$mail"
+  rm -rf "$mail" "$ca_file"
   rowcaster_wine_cleanup
   rm -rf "$ROWCASTER_WINEPREFIX" "$ROWCASTER_WINEPREFIX.lock"
 }
@@ -89,8 +90,10 @@ wait $app
 check "data folder made by the program" "[ -d '$data' ]"
 check "settings stored in the data folder" "[ -f '$data/Environ.psw' ]"
 
-# One test mail with the installed samples, through the installed runner and its SMTP.exe.
-coproc SERVER { exec /usr/bin/python3 "$src/tests/support/smtps_server.py" --folder "$mail" --login 'sales:pa ss"wd'; }
+# One test mail with the installed samples, through the installed runner and its SMTP.exe, which
+# verifies the server's certificate against the suite's authority (handed on as --cacert).
+coproc SERVER { exec /usr/bin/python3 "$src/tests/support/smtps_server.py" --folder "$mail" --login 'sales:pa ss"wd' \
+                  --ca-file "$ca_file"; }
 server_pid=$SERVER_PID
 port=
 read -r -t 30 greeting <&"${SERVER[0]}" && port=${greeting#PORT }
@@ -106,7 +109,7 @@ write_plain_settings(sys.argv[1], {
     "BodyFile": sample + "sample-body.txt", "ListFile": sample + "sample-list.xlsx", "SheetName": "Sheet1",
     "MailColumn": "C", "StartRow": "2", "EndRow": "2", "IntervalSeconds": "1", "TestAddress": "test@example.jp"})
 ' "$data" "$port"
-sent=$("$WINE" 'C:\Program Files\Rowcaster\rowcaster-send.exe' --test 2>/dev/null | tr -d '\r')
+sent=$(CURL_CA_BUNDLE="Z:${ca_file//\//\\}" "$WINE" 'C:\Program Files\Rowcaster\rowcaster-send.exe' --test 2>/dev/null | tr -d '\r')
 check "installed runner sends the test mail ($(tr '\n' ' ' <<<"$sent"))" "grep -qxF '[2]行の[test@example.jp]にメール送信しました。' <<<\"\$sent\""
 received=$(/usr/bin/python3 -c '
 import email, email.policy, glob, sys

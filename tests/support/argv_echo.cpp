@@ -1,8 +1,9 @@
 // A stand-in transfer tool for the engine's tests. It appends one record to the file named by
 // ROWCASTER_ECHO_OUT: the number of arguments after the program name on a line of its own,
 // each argument (UTF-8) followed by a zero byte, then the length of the file given after
-// "--upload-file" on a line and that file's bytes. It exits with 0, or with 55 when the value
-// after "--mail-rcpt" equals ROWCASTER_ECHO_FAIL_RCPT.
+// "--upload-file" on a line and that file's bytes. It exits with 0, or when the value after
+// "--mail-rcpt" equals ROWCASTER_ECHO_FAIL_RCPT with ROWCASTER_ECHO_FAIL_CODE (55, curl's code
+// for a refused recipient, when that is not set).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -68,5 +69,7 @@ int main(int argc, char** argv) {
     }
   }
   std::string fail = ENV("ROWCASTER_ECHO_FAIL_RCPT");
-  return (!fail.empty() && fail == recipient) ? 55 : 0;
+  std::string code = ENV("ROWCASTER_ECHO_FAIL_CODE");
+  if (fail.empty() || fail != recipient) return 0;
+  return code.empty() ? 55 : std::atoi(code.c_str());
 }

@@ -21,19 +21,18 @@ import sys
 import threading
 
 from aiosmtpd.controller import Controller
-from aiosmtpd.smtp import SMTP, AuthResult
+from aiosmtpd.smtp import AuthResult
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import smtps_server  # noqa: E402
-from smtps_server import SmtpsServer  # noqa: E402
+from smtps_server import RecordingSmtp, SmtpsServer  # noqa: E402
 
 
-class _FaultySmtp(SMTP):
+class _FaultySmtp(RecordingSmtp):
     """One SMTP session, knowing its connection ordinal and the server's faults."""
 
     def __init__(self, owner, *args, **kwargs):
-        super().__init__(*args, **kwargs)
-        self.owner = owner
+        super().__init__(owner, *args, **kwargs)
         self.ordinal = 0
 
     def connection_made(self, transport):
@@ -99,12 +98,8 @@ class FaultySmtpsServer(SmtpsServer):
         return None
 
     def start(self):
-        import tempfile
-        quiet = getattr(smtps_server, "_quiet_aiosmtpd", None)
-        if quiet:
-            quiet()
-        self._certificates = tempfile.mkdtemp(prefix="rowcaster-faulty-smtps-")
-        context = smtps_server._make_tls_context(self._certificates)
+        smtps_server._quiet_aiosmtpd()
+        context = smtps_server._make_tls_context(self.certificate)
         context.sni_callback = self._on_client_hello
         owner = self
 

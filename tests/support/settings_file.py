@@ -1,5 +1,6 @@
 """The program's settings files as the tests write and read them: "Environ.def", fifteen
-lines each ended by CR LF in code page 932, and its scrambled stored form "Environ.psw"."""
+lines each ended by CR LF in code page 932, its scrambled stored form "Environ.psw", and the
+options beyond them, "Options.def" ("Key=Value" lines, CR LF, code page 932)."""
 import os
 
 FIELDS = ["MailAddress", "LoginId", "Password", "SenderName", "SmtpServer", "SmtpPort", "MailTitle",
@@ -27,3 +28,15 @@ def write_plain_settings(folder, values):
                    for k in FIELDS)
     with open(os.path.join(folder, "Environ.def"), "wb") as f:
         f.write(raw)
+
+
+def write_options(folder, values):
+    """Writes "Options.def" in `folder` from a dict of keys and values; an empty dict removes
+    the file (every option then takes its default)."""
+    path = os.path.join(folder, "Options.def")
+    if not values:
+        if os.path.exists(path):
+            os.remove(path)
+        return
+    with open(path, "wb") as f:
+        f.write("".join("%s=%s\r\n" % item for item in values.items()).encode("cp932"))
