@@ -14,6 +14,9 @@ BOOL CRowcasterApp::InitInstance() {
   BuildFileLocations();
   ResolveTransferTool();
   LoadSettings();
+  // Stored back scrambled at once: the password must not stand in plain text while the window
+  // is open, nor after a process that was killed. Save-and-exit writes the values afresh.
+  StoreLoadedSettings();
   CRowcasterDlg dialog;
   m_pMainWnd = &dialog;
   ShowSplashScreen();

@@ -104,16 +104,9 @@ int ScrambleFile(const char* sourcePath, const char* destinationPath) {
   }
   buffer[size] = 0;
   ScrambleBytes(buffer, static_cast<int>(size));
-  int destination =
-      platform::OpenFileShared(destinationPath, O_WRONLY | O_CREAT | O_TRUNC | O_BINARY, platform::kReadWrite);
-  if (destination < 0) {
-    delete[] buffer;
-    return -1;
-  }
-  long put = platform::WriteFd(destination, buffer, static_cast<unsigned long>(size));
-  bool closed = platform::CloseFd(destination) == 0;
+  int result = platform::WriteFileWhole(destinationPath, buffer, static_cast<unsigned long>(size)) ? 0 : -1;
   delete[] buffer;
-  return (put == static_cast<long>(size) && closed) ? 0 : -1;
+  return result;
 }
 
 void LoadSettings() {
@@ -136,12 +129,23 @@ void LoadSettings() {
 }
 
 void StoreSettings() {
-  if (EscapePressed != 1 && WriteSettingsFile(FileLocations.SettingsPath) == WriteResult::Incomplete) {
+  WriteResult written = EscapePressed == 1 ? WriteResult::NotOpened : WriteSettingsFile(FileLocations.SettingsPath);
+  if (written == WriteResult::Incomplete) {
     // The plain file holds only part of the values: scrambling it would replace an older
     // stored form with that part, and deleting it would lose even the part. Leave both files.
     // (A file that could not be opened at all still holds what start-up left, and is stored.)
     return;
   }
+  if (ScrambleFile(FileLocations.SettingsPath, FileLocations.StoredSettingsPath) == 0) {
+    platform::RemoveFile(FileLocations.SettingsPath);
+  } else if (written == WriteResult::Written) {
+    // The plain file holds the newest values whole but could not be stored. An older stored
+    // form would win over it at the next start: it goes, so that the plain file is read.
+    platform::RemoveFile(FileLocations.StoredSettingsPath);
+  }
+}
+
+void StoreLoadedSettings() {
   if (ScrambleFile(FileLocations.SettingsPath, FileLocations.StoredSettingsPath) == 0)
     platform::RemoveFile(FileLocations.SettingsPath);
 }
