@@ -13,6 +13,7 @@
 #include "engine/message_encoding.h"
 #include "engine/placeholder_merge.h"
 #include "engine/run_state.h"
+#include "engine/send_journal.h"
 #include "engine/send_log.h"
 #include "engine/wire_message.h"
 #include "gridbridge/gridbridge.h"
@@ -62,6 +63,7 @@ struct RowWork {
   char encodedTitle[kHeaderWordCapacity];      // the filled title as an encoded-word
   char recipient[kAddressCapacity] = "";       // where the message goes
   char address[kAddressCapacity] = "";         // the row's own address, as the log records it
+  char messageId[kMessageIdCapacity] = "";     // the Message-ID the message goes out with
   long wireLength = 0;                         // the length of the message in WireBuffer
 };
 
@@ -278,12 +280,21 @@ RowOutcome ChooseRecipient(const RunContext& run, RowWork& work) {
   return kRowGoesOn;
 }
 
+// A real run takes the Message-ID that the journal holds for a delivery of this title to this
+// address begun and not logged (its copy may have arrived); every other message a fresh one.
+RowOutcome ChooseMessageId(const RunContext& run, RowWork& work) {
+  if (run.realRun && FindJournalMessageId(work.title, work.address, work.messageId, sizeof work.messageId))
+    return kRowGoesOn;
+  MakeMessageId(SendSettings.MailAddress, work.messageId, sizeof work.messageId);
+  return kRowGoesOn;
+}
+
 // Composes the message into MessageBuffer and fills the row's placeholders in all of it; the
 // header block must keep its lines.
 RowOutcome ComposeRowMessage(const RunContext& run, RowWork& work) {
   const char* subtype = IsHtmlBodyFile(SendSettings.BodyFile) ? "html" : "plain";
   if (ComposeMessage(run.encodedSender, work.recipient, work.encodedTitle, subtype, BodyBuffer, MessageBuffer,
-                     kMessageCapacity) != 0)
+                     kMessageCapacity, work.messageId) != 0)
     return kRowMessageTooLong;
   size_t headerLines = CountLines(MessageBuffer, HeaderLength(MessageBuffer));
   if (MergeRow(work.row, MessageBuffer, kMessageCapacity) != 0) return kRowMessageTooLong;
@@ -303,6 +314,13 @@ RowOutcome WriteRowMessage(const RunContext&, RowWork& work) {
   return WriteMessageFile(WireBuffer, static_cast<size_t>(work.wireLength)) ? kRowGoesOn : kRowMessageFileFailed;
 }
 
+// Before the tool runs in a real run, the journal records the delivery with its Message-ID; a
+// journal that cannot be written only loses that Message-ID for a resend.
+RowOutcome JournalDelivery(const RunContext& run, RowWork& work) {
+  if (run.realRun) RecordJournalEntry(work.title, work.address, work.messageId);
+  return kRowGoesOn;
+}
+
 // Runs the transfer tool on the message file, to its end.
 RowOutcome RunTransferTool(const RunContext&, RowWork& work) {
   return SendRunHooks.RunTool(BuildToolArguments(work.recipient)) == 0 ? kRowSent : kRowSendFailed;
@@ -311,8 +329,9 @@ RowOutcome RunTransferTool(const RunContext&, RowWork& work) {
 using RowStep = RowOutcome (*)(const RunContext& run, RowWork& work);
 
 // A row's steps in their order; the first that settles the row ends it.
-constexpr RowStep kRowSteps[] = {MergeTitle,        CheckRowAddress, CheckNotYetSent, ChooseRecipient,
-                                 ComposeRowMessage, ConvertToWire,   WriteRowMessage, RunTransferTool};
+constexpr RowStep kRowSteps[] = {MergeTitle,      CheckRowAddress, CheckNotYetSent, ChooseRecipient,
+                                 ChooseMessageId, ComposeRowMessage, ConvertToWire, WriteRowMessage,
+                                 JournalDelivery, RunTransferTool};
 
 // ---- After a row ----
 
@@ -334,7 +353,9 @@ void SettleRow(const RunContext& run, const RowWork& work, RowOutcome outcome) {
     Show(run.window, StatusLine);
   }
   if (rule.counter) ++(SendRunReport.*rule.counter);
-  if (rule.logged && run.realRun) AppendSendLog(work.row, work.title, work.address);
+  // The log line clears the delivery's journal entry.
+  if (rule.logged && run.realRun && AppendSendLog(work.row, work.title, work.address))
+    ClearJournalEntry(work.title, work.address);
   PauseAfterRow(run, rule.pause);
 }
 

@@ -140,7 +140,7 @@ TEST_F(DataFolderTest, PathsThatDoNotFitAreRefusedNotCut) {
   // The folder fits but no file name does after it: every data path stays empty.
   BuildFileLocations();
   for (const char* p : {FileLocations.MessagePath, FileLocations.LogPath, FileLocations.SettingsPath,
-                        FileLocations.StoredSettingsPath})
+                        FileLocations.StoredSettingsPath, FileLocations.OptionsPath, FileLocations.JournalPath})
     EXPECT_STREQ(p, "");
 }
 
@@ -196,6 +196,7 @@ TEST_F(DataFolderTest, FileLocationsNameTheFixedFiles) {
   EXPECT_EQ(std::string(FileLocations.SettingsPath), data + Sep() + "Environ.def");
   EXPECT_EQ(std::string(FileLocations.StoredSettingsPath), data + Sep() + "Environ.psw");
   EXPECT_EQ(std::string(FileLocations.OptionsPath), data + Sep() + "Options.def");
+  EXPECT_EQ(std::string(FileLocations.JournalPath), data + Sep() + "SendJournal.txt");
   EXPECT_TRUE(IsFolder(data));
 }
 
