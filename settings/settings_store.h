@@ -13,12 +13,13 @@ void LoadSettings();
 // is deleted, so that the next start reads the values written now.
 void StoreSettings();
 
-// Right after LoadSettings: "Environ.def", as start-up read it, is scrambled into
-// "Environ.psw" at once and deleted on success, so that the password does not stand in plain
-// text while the program runs. "Environ.psw" then holds the same bytes as before start-up
-// when start-up took the values from it. Without a plain file (a first start) nothing is
-// stored; a failed scramble leaves the plain file.
-void StoreLoadedSettings();
+// The window's start-up: fills SendSettings as LoadSettings does, without the password ever
+// standing in plain text on disk. A stored form that can be read is unscrambled in memory and
+// stays as it is, byte for byte; a plain "Environ.def" beside it is deleted (the stored form
+// wins). Without one, a plain "Environ.def" left from before (a crash of an older version, a
+// failed scramble) is read and then scrambled into "Environ.psw" at once and deleted (it stays
+// when the scramble fails). A first start finds nothing and stores nothing.
+void LoadStoredSettings();
 
 // In place; its own inverse.
 void ScrambleBytes(unsigned char* bytes, int length);

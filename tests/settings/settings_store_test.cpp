@@ -213,8 +213,7 @@ TEST_F(StoreTest, AnIncompleteSettingsFileIsNeitherStoredNorDeleted) {
 TEST_F(StoreTest, AtExitAPlainFileThatCannotBeStoredWinsOverTheOlderStoredForm) {
   // Start-up stored the values of the start at once; the exit's scramble then fails.
   WriteBytes(psw_, Reference("start@example.jp\r\n"));
-  LoadSettings();
-  StoreLoadedSettings();
+  LoadStoredSettings();
   std::strcpy(SendSettings.MailAddress, "edited@example.jp");
   std::string blocked = psw_ + ".new";
   std::filesystem::create_directories(Native(blocked));  // the stored form's temporary cannot be made
@@ -227,8 +226,8 @@ TEST_F(StoreTest, AtExitAPlainFileThatCannotBeStoredWinsOverTheOlderStoredForm) 
   EXPECT_STREQ(SendSettings.MailAddress, "edited@example.jp");
 }
 
-// What is on disk after start-up (LoadSettings, then StoreLoadedSettings), and after each way
-// out of the program that follows.
+// What is on disk after the window's start-up, and after each way out of the program that
+// follows.
 TEST_F(StoreTest, StartUpStoresTheSettingsBackAtOnceAndTheExitsKeepTheirMeaning) {
   // Bytes that a rewrite from the values would not give back: spaces, quotes, a sixteenth line.
   const std::string quirky = "  \"a@example.jp\"  \r\nlogin\r\nsecret pass\r\n" + Lines({"", "", "", "T"}) +
@@ -240,12 +239,13 @@ TEST_F(StoreTest, StartUpStoresTheSettingsBackAtOnceAndTheExitsKeepTheirMeaning)
     bool blocked;     // the stored form's temporary cannot be made
     const char* afterDef;  // the plain file after start-up, nullptr: none
     std::string afterPsw;  // the stored form after start-up (its plain text), "": none
+    const char* mailAddress;  // the value start-up read
   } cases[] = {
-      {"from the stored form", nullptr, quirky, false, nullptr, quirky},
-      {"from a plain file left from before", quirky.c_str(), "", false, nullptr, quirky},
-      {"both: the stored form wins", "plain\r\n", quirky, false, nullptr, quirky},
-      {"first start", nullptr, "", false, nullptr, ""},
-      {"the scramble fails: the plain file stays", "plain\r\n", "", true, "plain\r\n", ""},
+      {"from the stored form", nullptr, quirky, false, nullptr, quirky, "a@example.jp"},
+      {"from a plain file left from before", quirky.c_str(), "", false, nullptr, quirky, "a@example.jp"},
+      {"both: the stored form wins", "plain\r\n", quirky, false, nullptr, quirky, "a@example.jp"},
+      {"first start", nullptr, "", false, nullptr, "", ""},
+      {"the scramble fails: the plain file stays", "plain\r\n", "", true, "plain\r\n", "", "plain"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -254,9 +254,10 @@ TEST_F(StoreTest, StartUpStoresTheSettingsBackAtOnceAndTheExitsKeepTheirMeaning)
     if (!c.psw.empty()) WriteBytes(psw_, Reference(c.psw));
     if (c.blocked) std::filesystem::create_directories(Native(psw_ + ".new"));
     ResetSendSettings();
-    LoadSettings();
-    StoreLoadedSettings();
+    LoadStoredSettings();
     if (c.blocked) std::filesystem::remove(Native(psw_ + ".new"));
+    EXPECT_STREQ(SendSettings.MailAddress, c.mailAddress);
+    EXPECT_STREQ(SendSettings.StartRow, c.afterPsw.empty() ? "2" : "3");
     EXPECT_EQ(Exists(def_), c.afterDef != nullptr);
     if (c.afterDef) {
       EXPECT_EQ(ReadBytes(def_), c.afterDef);
@@ -274,8 +275,7 @@ TEST_F(StoreTest, StartUpStoresTheSettingsBackAtOnceAndTheExitsKeepTheirMeaning)
   std::filesystem::remove(Native(def_));
   WriteBytes(psw_, Reference(quirky));
   ResetSendSettings();
-  LoadSettings();
-  StoreLoadedSettings();
+  LoadStoredSettings();
   std::strcpy(SendSettings.MailTitle, "edited");
   EscapePressed = 1;
   StoreSettings();
