@@ -13,7 +13,9 @@ BOOL CRowcasterApp::InitInstance() {
   CWinApp::InitInstance();
   BuildFileLocations();
   ResolveTransferTool();
-  LoadSettings();
+  // The settings stay scrambled on disk: the password must not stand in plain text while the
+  // window is open, nor after a process that was killed. Save-and-exit writes them afresh.
+  LoadStoredSettings();
   CRowcasterDlg dialog;
   m_pMainWnd = &dialog;
   ShowSplashScreen();

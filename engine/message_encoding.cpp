@@ -321,11 +321,15 @@ void MakeMessageId(const char* mailAddress, char* destination, size_t capacity) 
 }
 
 int ComposeMessage(const char* encodedSender, const char* recipient, const char* encodedTitle,
-                   const char* subtype, const char* body, char* message, size_t capacity) {
+                   const char* subtype, const char* body, char* message, size_t capacity,
+                   const char* messageId) {
   char date[64];
-  char messageId[400];
+  char freshId[400];
   FormatMailDate(std::time(nullptr), date, sizeof date);
-  MakeMessageId(SendSettings.MailAddress, messageId, sizeof messageId);
+  if (!messageId) {
+    MakeMessageId(SendSettings.MailAddress, freshId, sizeof freshId);
+    messageId = freshId;
+  }
   int header = std::snprintf(message, capacity,
                              "From: =?UTF-8?Q?%s?= <%s>\r\nTo: %s\r\nSubject: =?UTF-8?Q?%s?=\r\n"
                              "MIME-Version: 1.0\r\nContent-Type: text/%s; charset=UTF-8\r\n"

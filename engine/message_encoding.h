@@ -88,7 +88,9 @@ void MakeMessageId(const char* mailAddress, char* destination, size_t capacity);
 
 // Writes the header block, the empty line and the body into `message`: the From, To, Subject,
 // MIME-Version, Content-Type and Content-Transfer-Encoding lines, then Date and Message-ID.
-// MailAddress comes from SendSettings. 0 on success, -1 when the message would not fit
-// `capacity` bytes with its zero.
+// MailAddress comes from SendSettings. The Message-ID is `messageId` when given (the run
+// chooses it), else a fresh one from MakeMessageId. 0 on success, -1 when the message would
+// not fit `capacity` bytes with its zero.
 int ComposeMessage(const char* encodedSender, const char* recipient, const char* encodedTitle,
-                   const char* subtype, const char* body, char* message, size_t capacity);
+                   const char* subtype, const char* body, char* message, size_t capacity,
+                   const char* messageId = nullptr);

@@ -131,10 +131,10 @@ bool ParseSendLogLine(const char* line, size_t length, const char** title, size_
   return true;
 }
 
-void AppendSendLog(int row, const char* title, const char* address) {
+bool AppendSendLog(int row, const char* title, const char* address) {
   std::time_t now = std::time(nullptr);
   FILE* file = platform::OpenStreamShared(FileLocations.LogPath, "ab");
-  if (!file) return;
+  if (!file) return false;
   std::tm local{};
 #ifdef _WIN32
   localtime_s(&local, &now);
@@ -147,8 +147,9 @@ void AppendSendLog(int row, const char* title, const char* address) {
   char line[2048];
   int n = std::snprintf(line, sizeof line, kLogLineFormat, stamp, row, AsLogged(title).c_str(),
                         AsLogged(address).c_str());
-  if (n > 0) std::fwrite(line, 1, static_cast<size_t>(n) < sizeof line ? n : sizeof line - 1, file);
-  std::fclose(file);
+  size_t length = n > 0 ? (static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1) : 0;
+  bool written = length > 0 && std::fwrite(line, 1, length, file) == length;
+  return std::fclose(file) == 0 && written;
 }
 
 void ResetSendLogCache() {

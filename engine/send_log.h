@@ -6,8 +6,9 @@
 #include <cstddef>
 
 // Appends one line for the row; a log that cannot be opened loses the line silently. A CR or
-// LF in the title or address is logged as a space, so that the line stays one line.
-void AppendSendLog(int row, const char* title, const char* address);
+// LF in the title or address is logged as a space, so that the line stays one line. True when
+// the whole line was written.
+bool AppendSendLog(int row, const char* title, const char* address);
 
 // True when some line of the log holds exactly this title and exactly this address (CR and
 // LF taken as spaces, as they are logged).

@@ -19,6 +19,7 @@
 #include "engine/placeholder_merge.h"
 #include "engine/row_options.h"
 #include "engine/run_state.h"
+#include "engine/send_journal.h"
 #include "engine/send_log.h"
 #include "engine/tool_failure.h"
 #include "engine/wire_message.h"
@@ -78,6 +79,7 @@ struct RowWork {
   RowCopies copies;                            // Cc and Bcc (a real run's message only)
   std::vector<Attachment> attachments;         // the files that go with the message
   std::string boundary;                        // the multipart/mixed boundary when files go with it
+  char messageId[kMessageIdCapacity] = "";     // the Message-ID the message goes out with
   long wireLength = 0;                         // the length of the message's head in WireBuffer
   std::string detail;                          // what a status line names besides the row
   char failure[128] = "";                      // why the tool failed, for the row's line
@@ -339,12 +341,21 @@ RowOutcome GatherAttachments(const RunContext&, RowWork& work) {
   return kRowGoesOn;
 }
 
+// A real run takes the Message-ID that the journal holds for a delivery of this title to this
+// address begun and not logged (its copy may have arrived); every other message a fresh one.
+RowOutcome ChooseMessageId(const RunContext& run, RowWork& work) {
+  if (run.realRun && FindJournalMessageId(work.title, work.address, work.messageId, sizeof work.messageId))
+    return kRowGoesOn;
+  MakeMessageId(SendSettings.MailAddress, work.messageId, sizeof work.messageId);
+  return kRowGoesOn;
+}
+
 // Composes the message into MessageBuffer and fills the row's placeholders in all of it; the
 // header block must keep its lines.
 RowOutcome ComposeRowMessage(const RunContext& run, RowWork& work) {
   const char* subtype = IsHtmlBodyFile(SendSettings.BodyFile) ? "html" : "plain";
   if (ComposeMessage(run.encodedSender, work.recipient, work.encodedTitle, subtype, BodyBuffer, MessageBuffer,
-                     kMessageCapacity) != 0)
+                     kMessageCapacity, work.messageId) != 0)
     return kRowMessageTooLong;
   size_t headerLines = CountLines(MessageBuffer, HeaderLength(MessageBuffer));
   if (MergeRow(work.row, MessageBuffer, kMessageCapacity) != 0) return kRowMessageTooLong;
@@ -396,6 +407,14 @@ RowOutcome WriteRowMessage(const RunContext& run, RowWork& work) {
   return written == kMessageFileWritten ? kRowGoesOn : kRowMessageFileFailed;
 }
 
+// Before the tool runs in a real run, the journal records the delivery with its Message-ID; a
+// journal that cannot be written only loses that Message-ID for a resend. A preview sends
+// nothing and records nothing.
+RowOutcome JournalDelivery(const RunContext& run, RowWork& work) {
+  if (run.realRun && !run.Preview()) RecordJournalEntry(work.title, work.address, work.messageId);
+  return kRowGoesOn;
+}
+
 // Runs the transfer tool on the message file, to its end: to the recipient and, in a real run,
 // to every Cc and Bcc; a failure keeps its reason. A preview runs nothing.
 RowOutcome RunTransferTool(const RunContext& run, RowWork& work) {
@@ -417,9 +436,10 @@ RowOutcome RunTransferTool(const RunContext& run, RowWork& work) {
 using RowStep = RowOutcome (*)(const RunContext& run, RowWork& work);
 
 // A row's steps in their order; the first that settles the row ends it.
-constexpr RowStep kRowSteps[] = {MergeTitle,        CheckRowAddress,   CheckNotOptedOut, CheckNotYetSent,
-                                 ChooseRecipient,   GatherRowCopies,   GatherAttachments, ComposeRowMessage,
-                                 ConvertToWire,     CheckMessageSize,  WriteRowMessage,  RunTransferTool};
+constexpr RowStep kRowSteps[] = {MergeTitle,        CheckRowAddress,  CheckNotOptedOut,  CheckNotYetSent,
+                                 ChooseRecipient,   GatherRowCopies,  GatherAttachments, ChooseMessageId,
+                                 ComposeRowMessage, ConvertToWire,    CheckMessageSize,  WriteRowMessage,
+                                 JournalDelivery,   RunTransferTool};
 
 // ---- After a row ----
 
@@ -444,7 +464,9 @@ void SettleRow(const RunContext& run, const RowWork& work, RowOutcome outcome) {
     Show(run.window, StatusLine);
   }
   if (rule.counter) ++(SendRunReport.*rule.counter);
-  if (rule.logged && run.realRun && !run.Preview()) AppendSendLog(work.row, work.title, work.address);
+  // The log line clears the delivery's journal entry.
+  if (rule.logged && run.realRun && !run.Preview() && AppendSendLog(work.row, work.title, work.address))
+    ClearJournalEntry(work.title, work.address);
   PauseAfterRow(run, rule.pause);
 }
 

@@ -9,12 +9,46 @@
 namespace platform {
 namespace {
 std::string NativePath(const char* path) { return Cp932ToUtf8(path, std::strlen(path)); }
+
+// A file the program writes holds settings, addresses and messages: no one but its owner
+// reads or writes it, also when an earlier version made it readable for all.
+void KeepOwnerOnly(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
+    ::fchmod(fd, st.st_mode & 07700);
+}
+
+bool OpensForWriting(int flags) { return (flags & O_ACCMODE) != O_RDONLY; }
+
+// The open flags and the fdopen mode of an fopen mode ("rb", "w", "a+", ...); false for a mode
+// that is not one.
+bool StreamFlags(const char* mode, int* flags, const char** streamMode) {
+  bool update = std::strchr(mode, '+') != nullptr;
+  switch (mode[0]) {
+    case 'r':
+      *flags = update ? O_RDWR : O_RDONLY;
+      *streamMode = update ? "r+" : "r";
+      return true;
+    case 'w':
+      *flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+      *streamMode = update ? "w+" : "w";
+      return true;
+    case 'a':
+      *flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+      *streamMode = update ? "a+" : "a";
+      return true;
+    default:
+      return false;
+  }
+}
 }  // namespace
 
 // POSIX has no share modes: every open already lets other processes read and write.
 int OpenFileShared(const char* path, int flags, int permission) {
   if (!path || !*path) return -1;
-  return ::open(NativePath(path).c_str(), flags | O_CLOEXEC, permission);
+  int fd = ::open(NativePath(path).c_str(), flags | O_CLOEXEC, permission);
+  if (fd >= 0 && OpensForWriting(flags)) KeepOwnerOnly(fd);
+  return fd;
 }
 
 long ReadFd(int fd, void* buffer, unsigned long count) {
@@ -43,8 +77,14 @@ int CloseFd(int fd) { return ::close(fd); }
 int TruncateFd(int fd, long long length) { return ::ftruncate(fd, static_cast<off_t>(length)) == 0 ? 0 : -1; }
 
 FILE* OpenStreamShared(const char* path, const char* mode) {
-  if (!path || !*path) return nullptr;
-  return std::fopen(NativePath(path).c_str(), mode);
+  int flags = 0;
+  const char* streamMode = nullptr;
+  if (!path || !*path || !mode || !StreamFlags(mode, &flags, &streamMode)) return nullptr;
+  int fd = OpenFileShared(path, flags, kReadWrite);
+  if (fd < 0) return nullptr;
+  FILE* stream = ::fdopen(fd, streamMode);
+  if (!stream) ::close(fd);
+  return stream;
 }
 
 bool PathExists(const char* path) {

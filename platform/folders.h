@@ -23,8 +23,14 @@ int GetEnvironmentText(const char* name, char* buffer, size_t capacity);
 // Results as GetEnvironmentText.
 int GetFallbackDataRoot(char* buffer, size_t capacity);
 
-// Creates one folder with default security (mode 0755 elsewhere than Windows).
+// Creates one folder: with default security on Windows, for its owner alone (mode 0700)
+// elsewhere.
 bool MakeFolder(const char* path);
+
+// Elsewhere than Windows: makes an existing folder its owner's alone (mode 0700), also one
+// made earlier for all to read; true when it now is. On Windows a folder's access is its access
+// list (GrantFolderAccess): nothing to do, and the result is true.
+bool KeepFolderPrivate(const char* path);
 
 // The pieces of a security descriptor whose discretionary access list holds one allowed entry.
 // The descriptor points into the list, so a record must stay where it was built.

@@ -66,7 +66,16 @@ int GetFallbackDataRoot(char* buffer, size_t capacity) {
 
 bool MakeFolder(const char* path) {
   if (!path || !*path) return false;
-  return ::mkdir(Cp932ToUtf8(path, std::strlen(path)).c_str(), 0755) == 0;
+  return ::mkdir(Cp932ToUtf8(path, std::strlen(path)).c_str(), 0700) == 0;
+}
+
+bool KeepFolderPrivate(const char* path) {
+  if (!path || !*path) return false;
+  std::string native = Cp932ToUtf8(path, std::strlen(path));
+  struct stat st;
+  if (::stat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  if ((st.st_mode & 07777) == 0700) return true;
+  return ::chmod(native.c_str(), 0700) == 0;
 }
 
 bool BuildFolderAccess(FolderAccess*, const char*, unsigned long) { return false; }

@@ -65,6 +65,8 @@ bool MakeFolder(const char* path) {
   return CreateDirectoryW(Cp932ToWide(path).c_str(), nullptr) != 0;
 }
 
+bool KeepFolderPrivate(const char*) { return true; }
+
 bool BuildFolderAccess(FolderAccess* access, const char* accountName, unsigned long accessMask) {
   if (!access || !accountName) return false;
   std::memset(access, 0, sizeof *access);

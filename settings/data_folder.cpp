@@ -120,6 +120,7 @@ const char* GetDataFolder(const char* productName) {
 void CreateDirectoryChain(const char* path) {
   FolderOperations host = {HostExists, HostMake, nullptr};
   if (WalkDirectoryChain(path, kHostPathStyle, host) != 1) return;
+  platform::KeepFolderPrivate(path);
   GrantFolderAccess(path, "Everyone", platform::kGenericAll);
 }
 

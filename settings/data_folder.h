@@ -10,8 +10,10 @@ const char* GetModulePath();
 // empty text when the path would not fit 260 bytes.
 const char* GetDataFolder(const char* productName);
 
-// Creates the missing folders along a full folder path, then grants `Everyone` full,
-// inheritable access on the last one. Stops silently at the first failure.
+// Creates the missing folders along a full folder path, then opens the last one as the
+// system's design for it is: on Windows `Everyone` gets full, inheritable access; elsewhere
+// the folders made are their owner's alone (0700), and so is the last one also when it
+// existed already. Stops silently at the first failure.
 void CreateDirectoryChain(const char* path);
 
 // 1 when the folder's access list was set to one allowed entry for the account, 0 on failure.

@@ -36,4 +36,5 @@ void BuildFileLocations() {
   JoinDataPath(FileLocations.SettingsPath, "Environ.def");
   JoinDataPath(FileLocations.StoredSettingsPath, "Environ.psw");
   JoinDataPath(FileLocations.OptionsPath, "Options.def");
+  JoinDataPath(FileLocations.JournalPath, "SendJournal.txt");
 }

@@ -10,8 +10,10 @@ struct FileLocationsRecord {
   char LogPath[platform::kPathCapacity];             // "SendLogs.txt" in the data folder
   char SettingsPath[platform::kPathCapacity];        // "Environ.def" in the data folder
   char StoredSettingsPath[platform::kPathCapacity];  // "Environ.psw" in the data folder
-  // Beside the six: the options beyond the main window's settings.
+  // Beside the six: the options beyond the main window's settings, and the journal of the
+  // deliveries a real run has begun but not yet logged (their Message-IDs).
   char OptionsPath[platform::kPathCapacity];         // "Options.def" in the data folder
+  char JournalPath[platform::kPathCapacity];         // "SendJournal.txt" in the data folder
 };
 
 extern FileLocationsRecord FileLocations;

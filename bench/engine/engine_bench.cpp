@@ -90,6 +90,8 @@ int main(int argc, char** argv) {
   std::string log = folder + "/SendLogs.txt";
   set(FileLocations.LogPath, sizeof FileLocations.LogPath, log);
   set(FileLocations.MessagePath, sizeof FileLocations.MessagePath, folder + "/SendMail.txt");
+  // Every real delivery is journalled before the tool runs and cleared after its log line.
+  set(FileLocations.JournalPath, sizeof FileLocations.JournalPath, folder + "/SendJournal.txt");
   set(FileLocations.ToolPath, sizeof FileLocations.ToolPath, "/bin/true");
   SendRunPauses.IntervalStepMs = 0;
   SendRunPauses.SkipPauseMs = 0;

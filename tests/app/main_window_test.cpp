@@ -189,6 +189,8 @@ TEST_F(MainWindow, FirstStartShowsEveryControlOfTheTemplateWithTheBuiltInValues)
   EXPECT_EQ(barClient.right - edges[0], (outer.right - outer.left) / 4);
   EXPECT_EQ(edges[1], -1);
 
+  // A first start finds nothing to store back: nothing is written while the window is open.
+  EXPECT_TRUE(data_.Files().empty());
   // Leaving on the first start stores the built-in values.
   ASSERT_TRUE(p.Click(IDCANCEL));
   ASSERT_TRUE(p.WaitForExit(10000));
@@ -310,6 +312,7 @@ TEST_F(MainWindow, EscapeLeavesAndDropsTheEditsOfThisStart) {
     ASSERT_NE(p.main(), nullptr);
     p.Type(IDC_MAIL_TITLE, L" and after");
     EXPECT_EQ(p.text(IDC_MAIL_TITLE), L"Before and after");
+    EXPECT_FALSE(data_.Exists(L"Environ.def"));  // stored back scrambled at start-up
     p.KeyDown(p.item(IDC_MAIL_TITLE), VK_ESCAPE);
     ASSERT_TRUE(p.WaitForExit(10000));
   }
@@ -325,6 +328,64 @@ TEST_F(MainWindow, EscapeLeavesAndDropsTheEditsOfThisStart) {
   ASSERT_TRUE(p.WaitForExit(10000));
   EXPECT_FALSE(fresh.Exists(L"Environ.def"));
   EXPECT_FALSE(fresh.Exists(L"Environ.psw"));
+}
+
+// The password never stands in plain text in the data folder while the window is open, nor
+// after the program was killed: start-up stores the settings back scrambled at once.
+TEST_F(MainWindow, WhileTheWindowIsOpenAndAfterAKillTheSettingsStayScrambled) {
+  const std::string password = "Pl41n-Passw0rd";
+  std::vector<std::string> lines = BuiltInSettingsLines();
+  lines[kMailAddress] = "sales@example.com";
+  lines[kLoginId] = "sales";
+  lines[kPassword] = password;
+  lines[kMailTitle] = "  \"Quoted\"  ";  // bytes that a rewrite from the values would change
+  const std::string text = SettingsText(lines);
+  auto holdsThePassword = [&](const DataRoot& data) {
+    for (const std::wstring& name : data.Files())
+      if (data.Read(name.c_str()).find(password) != std::string::npos) return true;
+    return false;
+  };
+  struct Start {
+    const char* what;
+    const wchar_t* file;  // what start-up finds
+    std::string bytes;
+  } starts[] = {
+      {"from the stored form", L"Environ.psw", Unscramble(text)},
+      {"from a plain file left by a crash of an older version", L"Environ.def", text},
+  };
+  for (const Start& start : starts) {
+    SCOPED_TRACE(start.what);
+    DataRoot data;
+    ASSERT_TRUE(data.Write(start.file, start.bytes));
+    {
+      Program p(data);
+      ASSERT_NE(p.main(), nullptr);
+      EXPECT_EQ(p.text(IDC_MAIL_ADDRESS), L"sales@example.com");
+      EXPECT_EQ(data.Files(), std::vector<std::wstring>{L"Environ.psw"});
+      // The stored form is the one start-up found, byte for byte (or the plain file scrambled).
+      EXPECT_EQ(data.Read(L"Environ.psw"), Unscramble(text));
+      EXPECT_FALSE(holdsThePassword(data));
+      p.Type(IDC_MAIL_TITLE, L" edited");
+      ASSERT_TRUE(p.Kill());
+    }
+    EXPECT_EQ(data.Files(), std::vector<std::wstring>{L"Environ.psw"});
+    EXPECT_FALSE(holdsThePassword(data));
+    EXPECT_EQ(StoredLines(data), lines);  // the values of start-up; the edit died with the program
+
+    // The next start takes them up again, and its exit stores what is held then.
+    Program again(data);
+    ASSERT_NE(again.main(), nullptr);
+    EXPECT_EQ(again.text(IDC_MAIL_TITLE), L"Quoted");
+    EXPECT_FALSE(data.Exists(L"Environ.def"));
+    again.Type(IDC_MAIL_TITLE, L" again");
+    ASSERT_TRUE(again.Click(IDCANCEL));
+    ASSERT_TRUE(again.WaitForExit(10000));
+    EXPECT_EQ(data.Files(), std::vector<std::wstring>{L"Environ.psw"});
+    std::vector<std::string> stored = StoredLines(data);
+    ASSERT_EQ(stored.size(), 15u);
+    EXPECT_EQ(stored[kMailTitle], "Quoted again");
+    EXPECT_EQ(stored[kPassword], password);
+  }
 }
 
 TEST_F(MainWindow, AboutBoxComesFromTheSystemMenuAndItsEscapeDoesNotReachTheWindow) {

@@ -286,6 +286,27 @@ class Delivery(unittest.TestCase):
         self.assertEqual(lines[3], "[4]行はメール送信済です。スキップします。")
         self.assertEqual([m["rcpt_tos"] for m in accepting.messages()], [["yamada@example.jp"]])
 
+    def test_the_data_folder_and_the_files_written_are_the_owners_alone(self):
+        # A data folder and a log that an earlier version made readable for all.
+        os.chmod(self.data, 0o755)
+        log = os.path.join(self.data, "SendLogs.txt")
+        with open(log, "wb") as f:
+            f.write("2026/01/05 09:00:00 行番号[0002] タイトル[前回] 送信先アドレス[old@example.jp]\r\n".encode("cp932"))
+        os.chmod(log, 0o644)
+        self.write_workbook(ROWS[:3])
+        self.write_body("{氏名} 様\n")
+        # A refused row stays in the send journal.
+        server = self.start_server(refuse={"yamada@example.jp": "550 5.1.1 No such user"})
+        self.write_settings(server.port)
+        os.chmod(os.path.join(self.data, "Environ.def"), 0o644)
+        status, lines = self.run_sender()
+        self.assertEqual(status, 1, lines)
+        self.assertEqual(os.stat(self.data).st_mode & 0o7777, 0o700)
+        names = sorted(os.listdir(self.data))
+        self.assertEqual(names, ["Environ.psw", "SendJournal.txt", "SendLogs.txt", "SendMail.txt"])
+        for name in names:
+            self.assertEqual(os.stat(os.path.join(self.data, name)).st_mode & 0o7777, 0o600, name)
+
     def test_server_that_is_down_fails_every_row(self):
         self.write_workbook(ROWS[:1])
         self.write_body("{氏名} 様\n")

@@ -6,18 +6,29 @@
 #include <windows.h>
 #endif
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <set>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <utility>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 #include <vector>
 
+#include "engine/mail_address.h"
+#include "engine/message_encoding.h"
 #include "engine/placeholder_merge.h"
+#include "engine/send_journal.h"
 #include "engine/tool_failure.h"
 #include "engine/run_state.h"
 #include "engine/send_log.h"
@@ -85,6 +96,7 @@ class SendRunTest : public ::testing::Test {
     std::snprintf(FileLocations.MessagePath, 260, "%s/SendMail.txt", folder_.c_str());
     std::snprintf(FileLocations.LogPath, 260, "%s/SendLogs.txt", folder_.c_str());
     std::snprintf(FileLocations.OptionsPath, 260, "%s/Options.def", folder_.c_str());
+    std::snprintf(FileLocations.JournalPath, 260, "%s/SendJournal.txt", folder_.c_str());
     echo_ = folder_ + "/echo.bin";
     SetEnv("ROWCASTER_ECHO_OUT", echo_);
     SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "");
@@ -402,6 +414,128 @@ TEST_F(SendRunTest, LogReplacedBetweenRunsIsReadAfresh) {
       EXPECT_EQ(Calls().size(), 4u) << c.name;
     }
   }
+}
+
+// The Message-ID header of a message the stand-in tool received.
+std::string MessageIdOf(const EchoRecord& call) {
+  size_t at = call.upload.find("\r\nMessage-ID: ");
+  if (at == std::string::npos) return "";
+  at += 14;
+  return call.upload.substr(at, call.upload.find("\r\n", at) - at);
+}
+
+#ifndef _WIN32
+// A real run in a child process that is killed as soon as the tool has delivered its first
+// message: the moment between the server's acceptance and the log line.
+void RunKilledAfterTheFirstDelivery() {
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // A forked child starts from its parent's Message-ID sequence, where a process of its own
+    // would draw a seed of its own: move it on, past what the parent makes afterwards.
+    char skipped[kMessageIdCapacity];
+    for (int i = 0; i < 1000; ++i) MakeMessageId("", skipped, sizeof skipped);
+    SendRunHooks.RunTool = [](const std::vector<std::string>& arguments) {
+      platform::RunAndWait(arguments);
+      _exit(9);
+      return 0;
+    };
+    SendMode = 1;
+    SendRun(nullptr);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9) << status;
+}
+#endif
+
+// A delivery that reached the tool but has no log line (the run was killed before it, the log
+// could not be written, or the tool failed after the server may have taken the message) goes
+// out again with the Message-ID of its first copy; the log line then clears the journal.
+TEST_F(SendRunTest, AResendOfAnUnloggedDeliveryCarriesTheFirstCopysMessageId) {
+  struct Case {
+    const char* what;
+    std::function<void(SendRunTest*)> spoil;  // what keeps the first run from logging
+    std::function<void(SendRunTest*)> mend;
+  } cases[] = {
+      {"the log cannot be written",
+       [](SendRunTest* t) { std::snprintf(FileLocations.LogPath, 260, "%s/none/SendLogs.txt", t->folder_.c_str()); },
+       [](SendRunTest* t) { std::snprintf(FileLocations.LogPath, 260, "%s/SendLogs.txt", t->folder_.c_str()); }},
+      {"the tool failed", [](SendRunTest*) { SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "yamada@example.jp"); },
+       [](SendRunTest*) { SetEnv("ROWCASTER_ECHO_FAIL_RCPT", ""); }},
+#ifndef _WIN32
+      {"the run was killed after the tool", [](SendRunTest*) {}, [](SendRunTest*) {}},
+#endif
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    c.spoil(this);
+#ifndef _WIN32
+    if (std::string(c.what) == "the run was killed after the tool") {
+      RunKilledAfterTheFirstDelivery();
+      ASSERT_FALSE(platform::PathExists(FileLocations.LogPath));
+    } else {
+      Run(1);
+    }
+#else
+    Run(1);
+#endif
+    c.mend(this);
+    std::vector<EchoRecord> first = Calls();
+    ASSERT_GE(first.size(), 1u);
+    ASSERT_TRUE(platform::PathExists(FileLocations.JournalPath));
+    RecordingWindow w = Run(1);
+    EXPECT_EQ(w.lines[1], "[2]行の[yamada@example.jp]にメール送信しました。");
+    std::vector<EchoRecord> calls = Calls();
+    ASSERT_GT(calls.size(), first.size());
+    // yamada's copy goes out again with its first Message-ID; a row that never reached the
+    // tool (ito's, in the killed run) has a fresh one.
+    EXPECT_EQ(calls[first.size()].args[6], "yamada@example.jp");
+    for (size_t i = first.size(); i < calls.size(); ++i) {
+      const EchoRecord& again = calls[i];
+      std::string id = MessageIdOf(again);
+      EXPECT_FALSE(id.empty());
+      auto copy = std::find_if(first.begin(), first.end(), [&](const EchoRecord& f) { return f.args[6] == again.args[6]; });
+      for (const EchoRecord& f : first) {
+        if (&f == &*copy) EXPECT_EQ(id, MessageIdOf(f)) << again.args[6];
+        else EXPECT_NE(id, MessageIdOf(f)) << again.args[6];
+      }
+    }
+    // Logged now: the entries are gone, and with them the journal.
+    EXPECT_FALSE(platform::PathExists(FileLocations.JournalPath));
+  }
+}
+
+TEST_F(SendRunTest, EveryOtherMessageHasAFreshMessageId) {
+  // Logged deliveries leave no journal; another title, a test run and a damaged journal all
+  // give fresh Message-IDs, and a test run leaves the journal as it was.
+  Run(1);
+  EXPECT_FALSE(platform::PathExists(FileLocations.JournalPath));
+  Set(SendSettings.MailTitle, "第二報 {氏名}様");
+  Run(1);
+  SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "yamada@example.jp");
+  Set(SendSettings.MailTitle, "第三報 {氏名}様");
+  Run(1);  // yamada's delivery stays in the journal
+  SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "");
+  std::string journal = ReadFile(FileLocations.JournalPath);
+  ASSERT_FALSE(journal.empty());
+  Set(SendSettings.TestAddress, "yamada@example.jp");
+  Run(0);
+  Run(0);
+  EXPECT_EQ(ReadFile(FileLocations.JournalPath), journal);
+  // A damaged journal: its one line spoilt in a byte.
+  journal[20] = journal[20] == 'a' ? 'b' : 'a';
+  WriteFile(FileLocations.JournalPath, journal);
+  Run(1);
+  std::vector<EchoRecord> calls = Calls();
+  ASSERT_EQ(calls.size(), 11u);
+  std::set<std::string> ids;
+  for (const EchoRecord& c : calls) ids.insert(MessageIdOf(c));
+  EXPECT_EQ(ids.size(), calls.size());
+  EXPECT_EQ(ids.count(""), 0u);
+  EXPECT_FALSE(platform::PathExists(FileLocations.JournalPath));
 }
 
 TEST_F(SendRunTest, StopAfterARowEndsTheRunWithoutItsPause) {

@@ -1,22 +1,29 @@
 #!/usr/bin/python3
 """Crash consistency: the real runner is killed with SIGKILL at random moments of real runs,
 many times over, against a local SMTPS server. After every kill the send log must hold whole
-lines only and every logged row must have arrived; a final run completes the list. Printed:
-the trials, the rows lost (never arrived) and the rows duplicated (arrived more than once).
+lines only, every logged row must have arrived, and the send journal must hold whole, checked
+lines only; a final run completes the list. Printed: the trials, the rows lost (never arrived)
+and the rows duplicated (arrived more than once), and how many of the duplicates carry their
+first copy's Message-ID.
 
 A kill lands between the server's acceptance of a message and the log line of its row in a
-small window; that row is then sent again by the next run. The test holds rows lost at zero
-and never a logged row that did not arrive, and reports the duplicates it saw.
+small window; that row is then sent again by the next run, with the Message-ID that the journal
+kept for it, so that a mail store that drops duplicate Message-IDs keeps one. The test holds
+rows lost at zero, never a logged row that did not arrive, and every duplicate with its first
+copy's Message-ID.
 
 TRIALS (default 40) and SEED (default: from the clock, printed) may be set in the environment.
 """
 import collections
 import ctypes
+import email
+import email.policy
 import os
 import random
 import signal
 import time
 import unittest
+import zlib
 
 import harness
 from harness import Workspace, address_of, delivered
@@ -68,6 +75,18 @@ class CrashConsistency(unittest.TestCase):
         reap_orphans()
         self.space.close()
 
+    def check_journal(self):
+        """The journal, when there is one, is whole CR LF lines whose CRC-32 checks out."""
+        path = os.path.join(self.space.data, "SendJournal.txt")
+        if not os.path.exists(path):
+            return
+        with open(path, "rb") as f:
+            raw = f.read()
+        self.assertTrue(raw.endswith(b"\r\n"), "the journal ends inside a line: %r" % raw[-80:])
+        for line in raw[:-2].split(b"\r\n"):
+            checksum, _, rest = line.partition(b" ")
+            self.assertEqual(checksum, b"%08x" % zlib.crc32(rest), "a journal line that does not check: %r" % line)
+
     def check_log(self):
         """Whole lines only, and every logged row has arrived."""
         entries = self.space.log_entries()  # raises on a partial line
@@ -92,6 +111,7 @@ class CrashConsistency(unittest.TestCase):
             process.wait(timeout=60)
             process.stdout.close()
             orphans += reap_orphans()
+            self.check_journal()
             entries, arrived = self.check_log()
             logged = {a for _, _, a in entries}
             unlogged_windows += sum(1 for a in arrived if a not in logged)
@@ -103,13 +123,28 @@ class CrashConsistency(unittest.TestCase):
         lost, duplicated = self.finish_round()
         self.totals["rounds"] = rounds
         print("crash trials: %d (kills inside a run: %d, tools ended with the killed runner: %d), rounds: %d, "
-              "rows lost: %d, rows duplicated: %d, seed %d"
-              % (TRIALS, kills, orphans, rounds, self.totals["lost"], self.totals["duplicated"], seed))
+              "rows lost: %d, rows duplicated: %d (with their first copy's Message-ID: %d), seed %d"
+              % (TRIALS, kills, orphans, rounds, self.totals["lost"], self.totals["duplicated"],
+                 self.totals["same_id"], seed))
         self.assertEqual(self.totals["lost"], 0)
         # At most one row per kill can be caught between delivery and log.
         self.assertLessEqual(self.totals["duplicated"], kills)
+        # And a mailbox can tell each duplicate from its Message-ID.
+        self.assertEqual(self.totals["same_id"], self.totals["duplicated"])
 
     totals = collections.Counter()
+
+    def duplicates_with_the_first_id(self):
+        """How many copies after the first of each recipient's mail carry the first copy's
+        Message-ID (every copy has one)."""
+        ids = collections.defaultdict(list)
+        for message in self.server.messages():
+            parsed = email.message_from_bytes(message["data"], policy=email.policy.default)
+            message_id = parsed["Message-ID"]
+            self.assertTrue(message_id, "a message without a Message-ID")
+            for recipient in message["rcpt_tos"]:
+                ids[recipient].append(str(message_id))
+        return sum(1 for copies in ids.values() for later in copies[1:] if later == copies[0])
 
     def finish_round(self):
         status, lines = self.space.run()
@@ -122,6 +157,7 @@ class CrashConsistency(unittest.TestCase):
         self.assertEqual(set(arrived) - set(expected), set())
         self.totals["lost"] += lost
         self.totals["duplicated"] += duplicated
+        self.totals["same_id"] += self.duplicates_with_the_first_id()
         # A fresh round: new log, empty mailbox.
         os.remove(os.path.join(self.space.data, "SendLogs.txt"))
         self.server.clear()

@@ -152,6 +152,19 @@ put("fuzz_merge", "tight", SEP.join([b"{A}{A}{A}", b"A", b"x" * 200, b"B", b"{A}
 line = lambda row, title, addr: sj("2026/12/10 10:00:00 行番号[%04d] タイトル[" % row) + title + sj("] 送信先アドレス[") + addr + b"]\r\n"
 log = line(2, sj("ご案内"), b"a@example.jp") + line(3, sj("ゾ]の件"), b"b@example.jp") + line(12345, b"", b"")
 put("fuzz_send_log", "log", SEP.join([log, sj("ゾ]の件"), b"b@example.jp", line(4, sj("追記"), b"c@example.jp")[:30]]))
+import zlib  # noqa: E402
+
+
+def journal_line(log_size, title, address, message_id):
+    rest = b"%d %s %s %s" % (log_size, title.hex().encode(), address.hex().encode(), message_id)
+    return b"%08x %s\r\n" % (zlib.crc32(rest), rest)
+
+
+journal = (journal_line(0, sj("ご案内"), b"a@example.jp", b"<6b1a.2f.1@example.com>") +
+           journal_line(120, b"line\r\nbreak", b"b@example.jp", b"<6b1a.2f.2@localhost>") +
+           journal_line(0, sj("ご案内"), b"a@example.jp", b"<6b1a.2f.3@example.com>"))
+put("fuzz_send_journal", "journal", SEP.join([journal, sj("ご案内"), b"a@example.jp"]))
+put("fuzz_send_journal", "cut", SEP.join([journal[:-40], b"line\r\nbreak", b"b@example.jp"]))
 put("fuzz_send_log", "tricky", SEP.join([line(5, sj("] 送信先アドレス[x"), b"d@example.jp"), sj("] 送信先アドレス[x"), b"d@example.jp", b"\n"]))
 
 # .xls workbooks, where the tree has their generator (it converts openpyxl workbooks).

@@ -63,11 +63,37 @@ TEST_F(DataFolderTest, CreatesTheMissingChain) {
   EXPECT_TRUE(IsFolder(got));
 #ifndef _WIN32
   umask(old);
-  struct stat st;
-  ASSERT_EQ(stat(got.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0755u);
+  // Every folder the chain makes is its owner's alone, whatever the umask allows.
+  for (const std::string& made : {root + Sep() + "Tallowmere", got}) {
+    struct stat st;
+    ASSERT_EQ(stat(made.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u) << made;
+  }
 #endif
 }
+
+#ifndef _WIN32
+TEST_F(DataFolderTest, AnExistingDataFolderOpenToAllBecomesTheOwnersAlone) {
+  // A data folder that an earlier version made with 0755, or that a user opened to all.
+  std::string root = folder_ / "data";
+  std::string existing = Expected(root);
+  mode_t old = umask(022);
+  std::filesystem::create_directories(Native(existing));
+  umask(old);
+  for (mode_t before : {0755u, 0777u, 0750u}) {
+    ASSERT_EQ(chmod(existing.c_str(), before), 0);
+    SetEnv("ProgramData", root.c_str());
+    ASSERT_EQ(std::string(GetDataFolder("Rowcaster")), existing);
+    struct stat st;
+    ASSERT_EQ(stat(existing.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u) << std::oct << before;
+  }
+  // Only the data folder itself: the folders above it that already existed keep their mode.
+  struct stat above;
+  ASSERT_EQ(stat(root.c_str(), &above), 0);
+  EXPECT_NE(above.st_mode & 077, 0u);
+}
+#endif
 
 TEST_F(DataFolderTest, ATrailingSeparatorAndASecondStartGiveTheSameFolder) {
   SetEnv("ProgramData", folder_.path().c_str());
@@ -114,7 +140,7 @@ TEST_F(DataFolderTest, PathsThatDoNotFitAreRefusedNotCut) {
   // The folder fits but no file name does after it: every data path stays empty.
   BuildFileLocations();
   for (const char* p : {FileLocations.MessagePath, FileLocations.LogPath, FileLocations.SettingsPath,
-                        FileLocations.StoredSettingsPath})
+                        FileLocations.StoredSettingsPath, FileLocations.OptionsPath, FileLocations.JournalPath})
     EXPECT_STREQ(p, "");
 }
 
@@ -170,6 +196,7 @@ TEST_F(DataFolderTest, FileLocationsNameTheFixedFiles) {
   EXPECT_EQ(std::string(FileLocations.SettingsPath), data + Sep() + "Environ.def");
   EXPECT_EQ(std::string(FileLocations.StoredSettingsPath), data + Sep() + "Environ.psw");
   EXPECT_EQ(std::string(FileLocations.OptionsPath), data + Sep() + "Options.def");
+  EXPECT_EQ(std::string(FileLocations.JournalPath), data + Sep() + "SendJournal.txt");
   EXPECT_TRUE(IsFolder(data));
 }
 

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "settings/file_locations.h"
+#include "settings/options.h"
 #include "settings/send_settings.h"
 #include "tests/support/test_folder.h"
 
 #ifndef _WIN32
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 using namespace testing_support;
@@ -44,6 +46,12 @@ std::string Reference(const std::string& in) {
 std::string Scramble(std::string bytes) {
   ScrambleBytes(reinterpret_cast<unsigned char*>(&bytes[0]), static_cast<int>(bytes.size()));
   return bytes;
+}
+
+std::string Lines(std::initializer_list<const char*> lines, const char* end = "\r\n") {
+  std::string s;
+  for (const char* l : lines) s += std::string(l) + end;
+  return s;
 }
 
 // Points the two settings paths into a fresh folder.
@@ -154,11 +162,40 @@ class FileSizeLimit {
 
 TEST_F(StoreTest, ScrambleFileReportsAShortWrite) {
   WriteBytes(def_, std::string(100, 'v'));
+  WriteBytes(psw_, "older stored form");
   {
     FileSizeLimit limit(40);
     EXPECT_EQ(ScrambleFile(def_.c_str(), psw_.c_str()), -1);
   }
   EXPECT_EQ(ReadBytes(def_), std::string(100, 'v'));
+  // Never part of a stored form: the older one stays whole, and no piece is left beside it.
+  EXPECT_EQ(ReadBytes(psw_), "older stored form");
+  EXPECT_FALSE(Exists(psw_ + ".new"));
+}
+
+TEST_F(StoreTest, TheSettingsFilesAreTheOwnersAlone) {
+  // Also when an earlier version left them readable for all.
+  mode_t old = umask(022);
+  std::string options = folder_ / "Options.def";
+  for (const std::string& f : {psw_, options}) {
+    WriteBytes(f, "");
+    chmod(f.c_str(), 0644);
+  }
+  std::strcpy(SendSettings.Password, "secret");
+  std::strcpy(FileLocations.StoredSettingsPath, (folder_ / "none" + Sep() + "Environ.psw").c_str());
+  StoreSettings();  // the stored form cannot be made: the plain file stays to be looked at
+  std::strcpy(FileLocations.StoredSettingsPath, psw_.c_str());
+  struct stat st;
+  ASSERT_EQ(stat(def_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  StoreSettings();
+  ResetOptions();
+  ASSERT_EQ(StoreOptions(options.c_str()), 0);
+  umask(old);
+  for (const std::string& f : {psw_, options}) {
+    ASSERT_EQ(stat(f.c_str(), &st), 0) << f;
+    EXPECT_EQ(st.st_mode & 07777, 0600u) << f;
+  }
 }
 
 TEST_F(StoreTest, AnIncompleteSettingsFileIsNeitherStoredNorDeleted) {
@@ -172,6 +209,87 @@ TEST_F(StoreTest, AnIncompleteSettingsFileIsNeitherStoredNorDeleted) {
   EXPECT_TRUE(Exists(def_));                                   // and so does what was written
 }
 #endif
+
+TEST_F(StoreTest, AtExitAPlainFileThatCannotBeStoredWinsOverTheOlderStoredForm) {
+  // Start-up stored the values of the start at once; the exit's scramble then fails.
+  WriteBytes(psw_, Reference("start@example.jp\r\n"));
+  LoadStoredSettings();
+  std::strcpy(SendSettings.MailAddress, "edited@example.jp");
+  std::string blocked = psw_ + ".new";
+  std::filesystem::create_directories(Native(blocked));  // the stored form's temporary cannot be made
+  StoreSettings();
+  std::filesystem::remove(Native(blocked));
+  EXPECT_TRUE(Exists(def_));    // the plain file stays ...
+  EXPECT_FALSE(Exists(psw_));   // ... and the older stored form no longer hides it
+  ResetSendSettings();
+  LoadSettings();
+  EXPECT_STREQ(SendSettings.MailAddress, "edited@example.jp");
+}
+
+// What is on disk after the window's start-up, and after each way out of the program that
+// follows.
+TEST_F(StoreTest, StartUpStoresTheSettingsBackAtOnceAndTheExitsKeepTheirMeaning) {
+  // Bytes that a rewrite from the values would not give back: spaces, quotes, a sixteenth line.
+  const std::string quirky = "  \"a@example.jp\"  \r\nlogin\r\nsecret pass\r\n" + Lines({"", "", "", "T"}) +
+                             Lines({"", "", "", "", "3", "", "", ""}) + "extra\r\n";
+  struct Case {
+    const char* what;
+    const char* def;  // nullptr: no file
+    std::string psw;  // plain text of a stored form; "": no file
+    bool blocked;     // the stored form's temporary cannot be made
+    const char* afterDef;  // the plain file after start-up, nullptr: none
+    std::string afterPsw;  // the stored form after start-up (its plain text), "": none
+    const char* mailAddress;  // the value start-up read
+  } cases[] = {
+      {"from the stored form", nullptr, quirky, false, nullptr, quirky, "a@example.jp"},
+      {"from a plain file left from before", quirky.c_str(), "", false, nullptr, quirky, "a@example.jp"},
+      {"both: the stored form wins", "plain\r\n", quirky, false, nullptr, quirky, "a@example.jp"},
+      {"first start", nullptr, "", false, nullptr, "", ""},
+      {"the scramble fails: the plain file stays", "plain\r\n", "", true, "plain\r\n", "", "plain"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const std::string& f : {def_, psw_}) std::filesystem::remove(Native(f));
+    if (c.def) WriteBytes(def_, c.def);
+    if (!c.psw.empty()) WriteBytes(psw_, Reference(c.psw));
+    if (c.blocked) std::filesystem::create_directories(Native(psw_ + ".new"));
+    ResetSendSettings();
+    LoadStoredSettings();
+    if (c.blocked) std::filesystem::remove(Native(psw_ + ".new"));
+    EXPECT_STREQ(SendSettings.MailAddress, c.mailAddress);
+    EXPECT_STREQ(SendSettings.StartRow, c.afterPsw.empty() ? "2" : "3");
+    EXPECT_EQ(Exists(def_), c.afterDef != nullptr);
+    if (c.afterDef) {
+      EXPECT_EQ(ReadBytes(def_), c.afterDef);
+    }
+    EXPECT_EQ(Exists(psw_), !c.afterPsw.empty());
+    // The stored form's bytes are those it had before start-up, or the plain file's scrambled.
+    if (!c.afterPsw.empty()) {
+      EXPECT_EQ(Hex(ReadBytes(psw_)), Hex(Reference(c.afterPsw)));
+    }
+    EXPECT_FALSE(Exists(psw_ + ".new"));
+  }
+
+  // The exits after a start from the stored form: Escape keeps the bytes of start-up, the
+  // save-and-exit command stores the values held now.
+  std::filesystem::remove(Native(def_));
+  WriteBytes(psw_, Reference(quirky));
+  ResetSendSettings();
+  LoadStoredSettings();
+  std::strcpy(SendSettings.MailTitle, "edited");
+  EscapePressed = 1;
+  StoreSettings();
+  EXPECT_FALSE(Exists(def_));
+  EXPECT_EQ(Hex(ReadBytes(psw_)), Hex(Reference(quirky)));
+  EscapePressed = 0;
+  StoreSettings();
+  EXPECT_FALSE(Exists(def_));
+  ResetSendSettings();
+  LoadSettings();
+  EXPECT_STREQ(SendSettings.MailAddress, "a@example.jp");
+  EXPECT_STREQ(SendSettings.Password, "secret pass");
+  EXPECT_STREQ(SendSettings.MailTitle, "edited");
+}
 
 std::string BuiltInFile() {
   std::string s;
@@ -270,12 +388,6 @@ TEST_F(StoreTest, RefusedPathsTouchNothing) {
   EXPECT_STREQ(SendSettings.MailTitle, "kept");
   EXPECT_STREQ(SendSettings.StartRow, "2");
   EXPECT_TRUE(std::filesystem::is_empty(Native(folder_.path())));
-}
-
-std::string Lines(std::initializer_list<const char*> lines, const char* end = "\r\n") {
-  std::string s;
-  for (const char* l : lines) s += std::string(l) + end;
-  return s;
 }
 
 TEST_F(StoreTest, LoadSettingsCases) {

@@ -117,6 +117,18 @@ class DataRoot {
     return ok;
   }
   std::string Read(const wchar_t* name) const { return ReadBytes(file(name)); }
+  // The names of the files in the data folder.
+  std::vector<std::wstring> Files() const {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder() + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+  }
 
  private:
   testing_support::FreshFolder fresh_;
@@ -239,6 +251,11 @@ class Program {
   HWND item(int id) const { return GetDlgItem(main_, id); }
   std::wstring text(int id) const { return TextOf(item(id)); }
   bool WaitForExit(DWORD ms) const { return WaitForSingleObject(pi_.hProcess, ms) == WAIT_OBJECT_0; }
+  // Ends the program at once, as a crash or the task manager would; true once it has ended.
+  bool Kill() const {
+    TerminateProcess(pi_.hProcess, 99);
+    return WaitForExit(10000);
+  }
 
   // Typing at the end of the field: the characters one by one, as the keyboard delivers them.
   void Type(int id, const std::wstring& chars) const {
