@@ -20,6 +20,7 @@
 #include "settings/send_settings.h"
 #include "tests/support/engine_test_support.h"
 #include "tests/support/grid_double.h"
+#include "tests/support/mime_reader.h"
 #include "tests/support/test_folder.h"
 
 using testing_support::ReadBytes;
@@ -37,23 +38,7 @@ class Recorder : public RunWindow {
 
 // ---- a reader of the messages, independent of the composer -----------------------------------
 
-std::string DecodeBase64(const std::string& text) {
-  std::string out;
-  unsigned long group = 0;
-  int bits = 0;
-  for (char c : text) {
-    int v = c >= 'A' && c <= 'Z' ? c - 'A' : c >= 'a' && c <= 'z' ? c - 'a' + 26 : c >= '0' && c <= '9' ? c - '0' + 52
-          : c == '+' ? 62 : c == '/' ? 63 : -1;
-    if (v < 0) continue;
-    group = (group << 6) | static_cast<unsigned long>(v);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out += static_cast<char>((group >> bits) & 0xFF);
-    }
-  }
-  return out;
-}
+using testing_support::DecodeBase64;
 
 // The header block of a message (up to its empty line) and one field of it, unfolded.
 std::string Header(const std::string& message) { return message.substr(0, message.find("\r\n\r\n") + 2); }

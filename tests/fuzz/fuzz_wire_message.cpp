@@ -17,6 +17,7 @@
 #include "fuzz_support.h"
 #include "platform/codepage.h"
 #include "settings/send_settings.h"
+#include "tests/support/mime_reader.h"
 
 namespace {
 
@@ -35,23 +36,7 @@ std::string ReferenceCrLf(const std::string& t) {
   return out;
 }
 
-std::string DecodeBase64(const std::string& text) {
-  std::string out;
-  unsigned long group = 0;
-  int bits = 0;
-  for (char c : text) {
-    int v = c >= 'A' && c <= 'Z' ? c - 'A' : c >= 'a' && c <= 'z' ? c - 'a' + 26 : c >= '0' && c <= '9' ? c - '0' + 52
-          : c == '+' ? 62 : c == '/' ? 63 : -1;
-    if (v < 0) continue;
-    group = (group << 6) | static_cast<unsigned long>(v);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out += static_cast<char>((group >> bits) & 0xFF);
-    }
-  }
-  return out;
-}
+using testing_support::DecodeBase64;
 
 struct Entity {
   std::string header, body;
