@@ -11,10 +11,9 @@ import re
 import sys
 import unittest
 
-import openpyxl
-
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_send_test  # noqa: E402
+from sheets import write_sheet  # noqa: E402  (on the path e2e_send_test gives)
 
 HEADER = ["会社名", "氏名", "メール", "添付", "CC", "BCC", "ID"]
 ROWS = [
@@ -35,13 +34,7 @@ class OptionsDelivery(e2e_send_test.Delivery):
         return dict(super().env(), ROWCASTER_TEST_PAUSE_MS="0")
 
     def write_sheet(self, rows):
-        book = openpyxl.Workbook()
-        sheet = book.active
-        sheet.title = "顧客"
-        sheet.append(HEADER)
-        for row in rows:
-            sheet.append(row)
-        book.save(self.workbook)
+        write_sheet(self.workbook, [HEADER] + list(rows))
 
     def write_file(self, name, data):
         path = os.path.join(self.root, name)

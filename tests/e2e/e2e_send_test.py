@@ -16,9 +16,8 @@ import tempfile
 import time
 import unittest
 
-import openpyxl
-
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from sheets import write_sheet  # noqa: E402
 import message_kinds  # noqa: E402
 from refused_workbooks import write_refused_workbooks  # noqa: E402
 from settings_file import scramble, write_options, write_plain_settings  # noqa: E402
@@ -58,13 +57,7 @@ class Delivery(unittest.TestCase):
     # --- the pieces of a run -------------------------------------------------------------
 
     def write_workbook(self, rows):
-        book = openpyxl.Workbook()
-        sheet = book.active
-        sheet.title = "顧客"
-        sheet.append(HEADER)
-        for row in rows:
-            sheet.append(row)
-        book.save(self.workbook)
+        write_sheet(self.workbook, [HEADER] + list(rows))
 
     def write_body(self, text, name="本文.txt"):
         self.body = os.path.join(self.root, name)

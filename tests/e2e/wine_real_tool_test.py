@@ -18,9 +18,8 @@ import tempfile
 import shutil
 import unittest
 
-import openpyxl
-
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from sheets import write_sheet  # noqa: E402
 from settings_file import write_options, write_plain_settings  # noqa: E402
 from smtps_server import BEFORE_STARTTLS, SmtpsServer  # noqa: E402
 import test_ca  # noqa: E402
@@ -108,14 +107,9 @@ class Runner(RealToolCase):
                 os.remove(os.path.join(self.data, name))
 
     def write_inputs(self, password=PASSWORD, port=None, rows=None):
-        workbook = os.path.join(self.root, "顧客リスト.xlsx")
-        book = openpyxl.Workbook()
-        sheet = book.active
-        sheet.title = "顧客"
-        for row in rows or (["会社名", "氏名", "メール"], ["東邦商事", "山田", "yamada@example.jp"],
-                            ["北斗電機", "佐藤", None], ["ゾーン設計", "鈴木", "suzuki@example.jp"]):
-            sheet.append(row)
-        book.save(workbook)
+        workbook = write_sheet(os.path.join(self.root, "顧客リスト.xlsx"), rows or (
+            ["会社名", "氏名", "メール"], ["東邦商事", "山田", "yamada@example.jp"],
+            ["北斗電機", "佐藤", None], ["ゾーン設計", "鈴木", "suzuki@example.jp"]))
         body = os.path.join(self.root, "本文.txt")
         with open(body, "w", encoding="utf-8", newline="") as f:
             f.write("{会社名}\r\n{氏名} 様\r\n")

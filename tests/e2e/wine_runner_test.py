@@ -13,9 +13,9 @@ import sys
 import tempfile
 import unittest
 
-import openpyxl
-
 SOURCE = os.environ["ROWCASTER_SOURCE_DIR"]
+sys.path.insert(0, os.path.join(SOURCE, "tests", "support"))
+from sheets import write_sheet  # noqa: E402
 BUILD = os.environ["ROWCASTER_BUILD_DIR"]
 PREFIX = os.environ.get("WINEPREFIX", os.path.join(SOURCE, "build", "wineprefix"))
 
@@ -77,14 +77,9 @@ class WindowsRunner(unittest.TestCase):
 
     def write_inputs(self):
         """A workbook written by openpyxl, a UTF-8 body and the plain settings file."""
-        workbook = os.path.join(self.root, "顧客リスト.xlsx")
-        book = openpyxl.Workbook()
-        sheet = book.active
-        sheet.title = "顧客"
-        for row in (["会社名", "氏名", "メール"], ["東邦商事", "山田", "yamada@example.jp"],
-                    ["北斗電機", "佐藤", None], ["ゾーン設計", "鈴木", "suzuki@example.jp"]):
-            sheet.append(row)
-        book.save(workbook)
+        workbook = write_sheet(os.path.join(self.root, "顧客リスト.xlsx"), (
+            ["会社名", "氏名", "メール"], ["東邦商事", "山田", "yamada@example.jp"],
+            ["北斗電機", "佐藤", None], ["ゾーン設計", "鈴木", "suzuki@example.jp"]))
         body = os.path.join(self.root, "本文.txt")
         with open(body, "w", encoding="utf-8", newline="") as f:
             f.write("{会社名}\r\n{氏名} 様\r\n")

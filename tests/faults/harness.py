@@ -10,10 +10,9 @@ import subprocess
 import sys
 import tempfile
 
-import openpyxl
-
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
+from sheets import write_sheet  # noqa: E402
 from settings_file import write_plain_settings  # noqa: E402
 import test_ca  # noqa: E402
 
@@ -60,13 +59,7 @@ class Workspace:
         shutil.rmtree(self.root, ignore_errors=True)
 
     def write_workbook(self, rows, header=HEADER):
-        book = openpyxl.Workbook()
-        sheet = book.active
-        sheet.title = "顧客"
-        sheet.append(header)
-        for row in rows:
-            sheet.append(row)
-        book.save(self.workbook)
+        write_sheet(self.workbook, [header] + list(rows))
 
     def write_settings(self, port, **overrides):
         values = {
