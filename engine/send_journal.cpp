@@ -64,10 +64,24 @@ unsigned long Checksum(const std::string& text) {
   return crc32(crc, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size()));
 }
 
-// The part of a line after its checksum.
-std::string EntryText(const JournalEntry& entry) {
-  return std::to_string(entry.LogSize) + " " + ToHex(entry.Title) + " " + ToHex(entry.Address) + " " +
-         entry.MessageId;
+// The marker in the log size and Message-ID fields of a clearing line.
+const char kClearingMark[] = "-";
+
+// The journal grows by appended lines until one more would pass either bound; it is then
+// written anew with its entries alone. Both keep it far below kMostJournalBytes.
+constexpr size_t kMostJournalLines = 4 * kJournalCapacity;
+constexpr long long kCompactJournalBytes = 256 * 1024;
+
+// A line: its checksum, a space, the rest, CR LF.
+std::string ChecksummedLine(const std::string& rest) {
+  char sum[9];
+  std::snprintf(sum, sizeof sum, "%08lx", Checksum(rest));
+  return std::string(sum) + " " + rest + "\r\n";
+}
+
+std::string RecordLine(const JournalEntry& entry) {
+  return ChecksummedLine(std::to_string(entry.LogSize) + " " + ToHex(entry.Title) + " " + ToHex(entry.Address) +
+                         " " + entry.MessageId);
 }
 
 // The four fields after a line's checksum, separated by single spaces (the hex fields may be
@@ -84,23 +98,41 @@ bool SplitFields(const std::string& rest, std::string fields[4]) {
   return true;
 }
 
-// One line without its line end into an entry; false when any check fails.
-bool ParseLine(const std::string& line, JournalEntry* entry) {
+// One line without its line end into an entry, and whether it clears that entry (its log size
+// and Message-ID are then empty); false when any check fails.
+bool ParseLine(const std::string& line, JournalEntry* entry, bool* clearing) {
   if (line.size() < 9 || line[8] != ' ') return false;
   std::string rest = line.substr(9);
   char expected[9];
   std::snprintf(expected, sizeof expected, "%08lx", Checksum(rest));
   std::string fields[4];
   if (line.compare(0, 8, expected) != 0 || !SplitFields(rest, fields)) return false;
-  if (!FromDecimal(fields[0], &entry->LogSize) || !FromHex(fields[1], &entry->Title) ||
-      !FromHex(fields[2], &entry->Address) || !IsJournalMessageId(fields[3].c_str()))
-    return false;
+  if (!FromHex(fields[1], &entry->Title) || !FromHex(fields[2], &entry->Address)) return false;
+  *clearing = fields[0] == kClearingMark && fields[3] == kClearingMark;
+  if (*clearing) return true;
+  if (!FromDecimal(fields[0], &entry->LogSize) || !IsJournalMessageId(fields[3].c_str())) return false;
   entry->MessageId = fields[3];
   return true;
 }
 
-bool SameDelivery(const JournalEntry& entry, const char* title, const char* address) {
+bool SameDelivery(const JournalEntry& entry, const std::string& title, const std::string& address) {
   return entry.Title == title && entry.Address == address;
+}
+
+// Removes the entries for this title and address.
+void RemoveDelivery(std::vector<JournalEntry>& entries, const std::string& title, const std::string& address) {
+  entries.erase(std::remove_if(entries.begin(), entries.end(),
+                               [&](const JournalEntry& e) { return SameDelivery(e, title, address); }),
+                entries.end());
+}
+
+// Puts the entry in the place of any earlier one for its delivery, at the end; the oldest
+// beyond kJournalCapacity go.
+void PutEntry(std::vector<JournalEntry>& entries, const JournalEntry& entry) {
+  RemoveDelivery(entries, entry.Title, entry.Address);
+  entries.push_back(entry);
+  if (entries.size() > kJournalCapacity)
+    entries.erase(entries.begin(), entries.end() - static_cast<long>(kJournalCapacity));
 }
 
 long long LogSizeNow() {
@@ -108,38 +140,105 @@ long long LogSizeNow() {
   return platform::GetFileSize(FileLocations.LogPath, &size) ? size : 0;
 }
 
-// The journal's entries as the file holds them now; none when it is missing or cannot be read.
-std::vector<JournalEntry> LoadJournal() {
+// What this process knows of the journal file at `path`.
+struct JournalCache {
+  std::string path;
+  bool exists = false;
+  long long size = 0;       // the file's size as this process read or left it
+  size_t lines = 0;         // its line ends
+  bool endsInLine = true;   // false when its last line was cut short (an append must start anew)
+  std::vector<JournalEntry> entries;
+} gJournal;
+
+// Reads the journal file into the cache; a file that is missing, cannot be read or is too long
+// to be one of ours holds no entries (one too long is written anew at the next change).
+void ReadJournal(long long size) {
+  gJournal.exists = true;
+  gJournal.size = size;
+  std::string bytes;
+  bool readable = size > 0 && size <= kMostJournalBytes;
+  int fd = readable ? platform::OpenFileShared(gJournal.path.c_str(), O_RDONLY | O_BINARY, 0) : -1;
+  if (fd >= 0) {
+    bytes.resize(static_cast<size_t>(size));
+    long got = platform::ReadFd(fd, &bytes[0], static_cast<unsigned long>(size));
+    platform::CloseFd(fd);
+    bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  }
+  gJournal.entries = ParseJournal(bytes.data(), bytes.size());
+  gJournal.lines = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+  gJournal.endsInLine = bytes.empty() || bytes.back() == '\n';
+  if (size > 0 && bytes.size() != static_cast<size_t>(size)) gJournal.lines = kMostJournalLines;
+}
+
+// The journal's entries as the file holds them now, read again only when the file is not as
+// this process left it.
+JournalCache& CurrentJournal() {
   long long size = 0;
-  if (!platform::GetFileSize(FileLocations.JournalPath, &size) || size <= 0 || size > kMostJournalBytes) return {};
-  int fd = platform::OpenFileShared(FileLocations.JournalPath, O_RDONLY | O_BINARY, 0);
-  if (fd < 0) return {};
-  std::string bytes(static_cast<size_t>(size), '\0');
-  long got = platform::ReadFd(fd, &bytes[0], static_cast<unsigned long>(size));
-  platform::CloseFd(fd);
-  if (got <= 0) return {};
-  return ParseJournal(bytes.data(), static_cast<size_t>(got));
+  bool exists = platform::GetFileSize(FileLocations.JournalPath, &size);
+  if (gJournal.path == FileLocations.JournalPath && gJournal.exists == exists && (!exists || gJournal.size == size))
+    return gJournal;
+  ResetSendJournalCache();
+  gJournal.path = FileLocations.JournalPath;
+  if (exists) ReadJournal(size);
+  return gJournal;
 }
 
-bool StoreJournal(const std::vector<JournalEntry>& entries) {
-  if (entries.empty()) return platform::RemoveFile(FileLocations.JournalPath) == 0;
-  std::string text = FormatJournal(entries);
-  return platform::WriteFileWhole(FileLocations.JournalPath, text.data(), static_cast<unsigned long>(text.size()));
+// Writes the cached entries as the whole journal, or deletes it when there are none.
+bool RewriteJournal() {
+  const char* path = gJournal.path.c_str();
+  std::string text = FormatJournal(gJournal.entries);
+  bool done = text.empty() ? platform::RemoveFile(path) == 0 || !platform::PathExists(path)
+                           : platform::WriteFileWhole(path, text.data(), static_cast<unsigned long>(text.size()));
+  if (!done) return false;
+  gJournal.exists = !text.empty();
+  gJournal.size = static_cast<long long>(text.size());
+  gJournal.lines = gJournal.entries.size();
+  gJournal.endsInLine = true;
+  return true;
 }
 
-// Removes the entries for this title and address.
-void RemoveDelivery(std::vector<JournalEntry>& entries, const char* title, const char* address) {
-  entries.erase(std::remove_if(entries.begin(), entries.end(),
-                               [&](const JournalEntry& e) { return SameDelivery(e, title, address); }),
-                entries.end());
+// Appends the lines (`count` of them) that bring the file to the cached entries; the journal is
+// written anew instead when it would grow past its bounds. On any failure the cache is
+// forgotten, so that the next call reads what the file really holds.
+bool WriteChanges(const std::string& lines, size_t count) {
+  bool done = false;
+  long long grown = gJournal.size + static_cast<long long>(lines.size());
+  if (gJournal.lines + count > kMostJournalLines || grown > kCompactJournalBytes) {
+    done = RewriteJournal();
+  } else {
+    std::string text = gJournal.endsInLine ? lines : "\r\n" + lines;
+    const int flags = O_WRONLY | O_CREAT | O_APPEND | O_BINARY;
+    int fd = platform::OpenFileShared(gJournal.path.c_str(), flags, platform::kReadWrite);
+    long put = fd >= 0 ? platform::WriteFd(fd, text.data(), static_cast<unsigned long>(text.size())) : -1;
+    bool closed = fd >= 0 && platform::CloseFd(fd) == 0;
+    done = closed && put == static_cast<long>(text.size());
+    if (done) {
+      gJournal.exists = true;
+      gJournal.size += static_cast<long long>(text.size());
+      gJournal.lines += count + (gJournal.endsInLine ? 0 : 1);
+      gJournal.endsInLine = true;
+    }
+  }
+  if (!done) ResetSendJournalCache();
+  return done;
 }
 
-// Drops the entries whose delivery the send log holds: a run killed between the log line and
-// its clearing leaves one behind, and a log emptied later must not bring it back.
-void DropLogged(std::vector<JournalEntry>& entries) {
-  entries.erase(std::remove_if(entries.begin(), entries.end(),
-                               [](const JournalEntry& e) { return IsAlreadySent(e.Title.c_str(), e.Address.c_str()); }),
-                entries.end());
+// Takes out the entries whose delivery the send log holds (a run killed between the log line
+// and its clearing leaves one, and a log emptied later must not bring it back), adding their
+// clearing lines to `lines`; returns how many.
+size_t DropLogged(std::string& lines) {
+  size_t count = 0;
+  std::vector<JournalEntry>& entries = gJournal.entries;
+  for (size_t i = 0; i < entries.size();) {
+    if (IsAlreadySent(entries[i].Title.c_str(), entries[i].Address.c_str())) {
+      lines += FormatJournalClearing(entries[i].Title, entries[i].Address);
+      ++count;
+      entries.erase(entries.begin() + static_cast<long>(i));
+    } else {
+      ++i;
+    }
+  }
+  return count;
 }
 
 }  // namespace
@@ -169,28 +268,31 @@ std::vector<JournalEntry> ParseJournal(const char* bytes, size_t length) {
       else line.pop_back();
     }
     JournalEntry entry;
-    if (ParseLine(line, &entry)) entries.push_back(entry);
+    bool clearing = false;
+    if (ParseLine(line, &entry, &clearing)) {
+      if (clearing) RemoveDelivery(entries, entry.Title, entry.Address);
+      else PutEntry(entries, entry);
+    }
     start = end + 1;
   }
-  if (entries.size() > kJournalCapacity)
-    entries.erase(entries.begin(), entries.end() - static_cast<long>(kJournalCapacity));
   return entries;
 }
 
 std::string FormatJournal(const std::vector<JournalEntry>& entries) {
   std::string text;
-  for (const JournalEntry& entry : entries) {
-    std::string rest = EntryText(entry);
-    char sum[9];
-    std::snprintf(sum, sizeof sum, "%08lx", Checksum(rest));
-    text += std::string(sum) + " " + rest + "\r\n";
-  }
+  for (const JournalEntry& entry : entries) text += RecordLine(entry);
   return text;
 }
 
+std::string FormatJournalClearing(const std::string& title, const std::string& address) {
+  return ChecksummedLine(std::string(kClearingMark) + " " + ToHex(title) + " " + ToHex(address) + " " + kClearingMark);
+}
+
+void ResetSendJournalCache() { gJournal = JournalCache(); }
+
 bool FindJournalMessageId(const char* title, const char* address, char* messageId, size_t capacity) {
   if (capacity > 0) messageId[0] = '\0';
-  std::vector<JournalEntry> entries = LoadJournal();
+  const std::vector<JournalEntry>& entries = CurrentJournal().entries;
   for (size_t i = entries.size(); i-- > 0;) {
     const JournalEntry& entry = entries[i];
     if (!SameDelivery(entry, title, address)) continue;
@@ -202,25 +304,36 @@ bool FindJournalMessageId(const char* title, const char* address, char* messageI
 }
 
 bool RecordJournalEntry(const char* title, const char* address, const char* messageId) {
-  if (!IsJournalMessageId(messageId)) return false;
-  std::vector<JournalEntry> entries = LoadJournal();
-  RemoveDelivery(entries, title, address);
-  DropLogged(entries);
+  if (!IsJournalMessageId(messageId) || !*FileLocations.JournalPath) return false;
+  CurrentJournal();
+  std::string lines;
+  size_t count = DropLogged(lines);
   JournalEntry entry;
   entry.Title = title;
   entry.Address = address;
   entry.MessageId = messageId;
   entry.LogSize = LogSizeNow();
-  entries.push_back(entry);
-  if (entries.size() > kJournalCapacity)
-    entries.erase(entries.begin(), entries.end() - static_cast<long>(kJournalCapacity));
-  return StoreJournal(entries);
+  PutEntry(gJournal.entries, entry);
+  lines += RecordLine(entry);
+  return WriteChanges(lines, count + 1);
 }
 
 void ClearJournalEntry(const char* title, const char* address) {
-  std::vector<JournalEntry> entries = LoadJournal();
-  size_t before = entries.size();
-  RemoveDelivery(entries, title, address);
-  DropLogged(entries);
-  if (entries.size() != before) StoreJournal(entries);
+  if (CurrentJournal().entries.empty()) return;
+  std::string lines;
+  size_t before = gJournal.entries.size();
+  RemoveDelivery(gJournal.entries, title, address);
+  size_t count = 0;
+  if (gJournal.entries.size() != before) {
+    lines += FormatJournalClearing(title, address);
+    ++count;
+  }
+  count += DropLogged(lines);
+  if (count == 0) return;
+  WriteChanges(lines, count);
+}
+
+void TidySendJournal() {
+  CurrentJournal();
+  if (gJournal.exists && (gJournal.lines != gJournal.entries.size() || !gJournal.endsInLine)) RewriteJournal();
 }

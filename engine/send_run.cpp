@@ -268,10 +268,13 @@ int PrepareRows(RunContext& run) {
 // Everything before the first row. kRunGoesOn when the rows may follow, else how the run ends
 // (its status line, if it has one, shown).
 int SetUpRun(RunContext& run) {
-  // The log is read afresh once per run: between runs it may have been edited or replaced by
-  // a file that is no shorter, which reading only the appended bytes cannot notice. Within a
-  // run it only grows.
-  if (run.realRun) ResetSendLogCache();
+  // The log and the journal are read afresh once per run: between runs they may have been
+  // edited or replaced by a file of the same length, which their caches cannot notice. Within
+  // a run the log only grows and the journal changes only by this run's own writes.
+  if (run.realRun) {
+    ResetSendLogCache();
+    ResetSendJournalCache();
+  }
   int end = LoadRunOptions(run.window);
   if (end == kRunGoesOn) end = LoadRunOptOutList(run.window);
   if (end == kRunGoesOn) end = OpenRecipients();
@@ -603,6 +606,7 @@ void RunRows(RunWindow* window, bool realRun, const char* previewFolder) {
   run.previewFolder = previewFolder ? previewFolder : "";
   int end = SetUpRun(run);
   if (end == kRunGoesOn) end = SendRows(run);
+  if (run.realRun && !run.Preview()) TidySendJournal();
   EndRun(end);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -127,6 +128,33 @@ TEST(SendJournalFormat, EveryCutGivesOnlyWholeEntries) {
   }
 }
 
+// Read in order, a record takes the place of an earlier one for its delivery and a clearing
+// removes it; a clearing's line passes the same checks as a record's.
+TEST(SendJournalFormat, ClearingsAndLaterRecordsApplyInOrder) {
+  JournalEntry a1{"t", "a@example.jp", "<1@example.jp>", 0}, b{"t", "b@example.jp", "<2@example.jp>", 0};
+  JournalEntry a3{"t", "a@example.jp", "<3@example.jp>", 7};
+  std::string clearA = FormatJournalClearing("t", "a@example.jp");
+  std::string spoilt = clearA;
+  spoilt[10] = spoilt[10] == '0' ? '1' : '0';
+  struct Case {
+    const char* what;
+    std::string text;
+    std::vector<JournalEntry> expected;
+  } cases[] = {
+      {"cleared", FormatJournal({a1, b}) + clearA, {b}},
+      {"recorded again after its clearing", FormatJournal({a1, b}) + clearA + FormatJournal({a3}), {b, a3}},
+      {"recorded again without one", FormatJournal({a1, b, a3}), {b, a3}},
+      {"a clearing of nothing", clearA + FormatJournalClearing("", "") + FormatJournal({b}), {b}},
+      {"a spoilt clearing", FormatJournal({a1}) + spoilt, {a1}},
+      {"a clearing cut short", FormatJournal({a1}) + clearA.substr(0, clearA.size() - 5), {a1}},
+  };
+  for (const Case& c : cases) {
+    std::vector<JournalEntry> got = ParseJournal(c.text.data(), c.text.size());
+    ASSERT_EQ(got.size(), c.expected.size()) << c.what;
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_TRUE(Same(got[i], c.expected[i])) << c.what << " " << i;
+  }
+}
+
 class SendJournalTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -134,6 +162,7 @@ class SendJournalTest : public ::testing::Test {
     std::snprintf(FileLocations.JournalPath, 260, "%s", (folder_ / "SendJournal.txt").c_str());
     std::snprintf(FileLocations.LogPath, 260, "%s", (folder_ / "SendLogs.txt").c_str());
     ResetSendLogCache();
+    ResetSendJournalCache();
   }
   std::string Find(const char* title, const char* address) {
     char id[kMessageIdCapacity] = "unchanged";
@@ -170,6 +199,8 @@ TEST_F(SendJournalTest, RecordFindReplaceAndClear) {
   EXPECT_EQ(Find("t", "b@example.jp"), "<2@example.jp>");
   ClearJournalEntry("t", "b@example.jp");
   ClearJournalEntry("u", "a@example.jp");
+  EXPECT_EQ(Find("u", "a@example.jp"), "");
+  TidySendJournal();
   EXPECT_FALSE(testing_support::Exists(FileLocations.JournalPath));  // nothing left: no file
   EXPECT_FALSE(testing_support::Exists(std::string(FileLocations.JournalPath) + ".new"));
 }
@@ -202,7 +233,10 @@ TEST_F(SendJournalTest, AnEntryWhoseDeliveryWasLoggedGoesAtTheNextWrite) {
   ASSERT_TRUE(AppendSendLog(3, "u", "a@example.jp"));
   ASSERT_TRUE(AppendSendLog(4, "t", "b@example.jp"));
   ClearJournalEntry("t", "b@example.jp");
-  EXPECT_FALSE(testing_support::Exists(FileLocations.JournalPath));
+  text = testing_support::ReadBytes(FileLocations.JournalPath);
+  EXPECT_TRUE(ParseJournal(text.data(), text.size()).empty());
+  testing_support::WriteBytes(FileLocations.LogPath, "");
+  EXPECT_EQ(Find("u", "a@example.jp"), "");
 }
 
 TEST_F(SendJournalTest, StaysBoundedDroppingTheOldest) {
@@ -235,6 +269,62 @@ TEST_F(SendJournalTest, AJournalThatCannotBeReadOrWrittenGivesNothingAndKeepsNot
   EXPECT_EQ(Find("t", "a@example.jp"), "");
   ASSERT_TRUE(RecordJournalEntry("t", "a@example.jp", "<1@example.jp>"));
   EXPECT_EQ(Find("t", "a@example.jp"), "<1@example.jp>");
+}
+
+// An append that a killed process left half written costs only its own change: the next line
+// starts on a line of its own.
+TEST_F(SendJournalTest, AHalfWrittenLineSpoilsNothingAfterIt) {
+  ASSERT_TRUE(RecordJournalEntry("t", "a@example.jp", "<1@example.jp>"));
+  std::string whole = FormatJournal({{"t", "b@example.jp", "<2@example.jp>", 0}});
+  std::string text = testing_support::ReadBytes(FileLocations.JournalPath);
+  testing_support::WriteBytes(FileLocations.JournalPath, text + whole.substr(0, whole.size() / 2));
+  EXPECT_EQ(Find("t", "b@example.jp"), "");
+  ASSERT_TRUE(RecordJournalEntry("t", "c@example.jp", "<3@example.jp>"));
+  ResetSendJournalCache();  // as the next process reads it
+  EXPECT_EQ(Find("t", "a@example.jp"), "<1@example.jp>");
+  EXPECT_EQ(Find("t", "b@example.jp"), "");
+  EXPECT_EQ(Find("t", "c@example.jp"), "<3@example.jp>");
+  TidySendJournal();
+  text = testing_support::ReadBytes(FileLocations.JournalPath);
+  EXPECT_EQ(text, FormatJournal(ParseJournal(text.data(), text.size())));
+  EXPECT_EQ(ParseJournal(text.data(), text.size()).size(), 2u);
+}
+
+// What another process writes is read: a journal replaced or grown behind this one's back.
+TEST_F(SendJournalTest, ChangesByAnotherProcessAreSeen) {
+  ASSERT_TRUE(RecordJournalEntry("t", "a@example.jp", "<1@example.jp>"));
+  EXPECT_EQ(Find("t", "a@example.jp"), "<1@example.jp>");
+  std::string text = testing_support::ReadBytes(FileLocations.JournalPath);
+  testing_support::WriteBytes(FileLocations.JournalPath, text + FormatJournalClearing("t", "a@example.jp"));
+  EXPECT_EQ(Find("t", "a@example.jp"), "");
+  testing_support::WriteBytes(FileLocations.JournalPath, FormatJournal({{"t", "a@example.jp", "<22@example.jp>", 0}}));
+  EXPECT_EQ(Find("t", "a@example.jp"), "<22@example.jp>");
+  std::remove(FileLocations.JournalPath);
+  EXPECT_EQ(Find("t", "a@example.jp"), "");
+  ASSERT_TRUE(RecordJournalEntry("u", "a@example.jp", "<3@example.jp>"));
+  text = testing_support::ReadBytes(FileLocations.JournalPath);
+  EXPECT_EQ(ParseJournal(text.data(), text.size()).size(), 1u);
+}
+
+// A long run appends two lines a row; the journal is written anew before it grows large, and
+// keeps the entries not yet cleared.
+TEST_F(SendJournalTest, ManyRowsKeepTheFileSmall) {
+  std::string title(200, 'T');
+  size_t largest = 0;
+  for (int i = 0; i < 2000; ++i) {
+    std::string address = std::to_string(i) + "@example.jp";
+    std::string id = "<" + std::to_string(i) + "@example.jp>";
+    ASSERT_TRUE(RecordJournalEntry(title.c_str(), address.c_str(), id.c_str()));
+    if (i % 100 != 0) ClearJournalEntry(title.c_str(), address.c_str());  // every hundredth fails
+    largest = std::max(largest, testing_support::ReadBytes(FileLocations.JournalPath).size());
+  }
+  EXPECT_LT(largest, 400u * 1024);
+  ResetSendJournalCache();
+  for (int i = 0; i < 2000; i += 100) {
+    std::string address = std::to_string(i) + "@example.jp";
+    EXPECT_EQ(Find(title.c_str(), address.c_str()), "<" + std::to_string(i) + "@example.jp>");
+  }
+  EXPECT_EQ(Find(title.c_str(), "1@example.jp"), "");
 }
 
 }  // namespace

@@ -39,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DeleteFile(log);
   ResetSendLogCache();
   WriteFile(journal, parts[0].data(), parts[0].size());
+  ResetSendJournalCache();  // rewritten behind the journal's back, perhaps at the same size
   const JournalEntry* newest = nullptr;
   for (const JournalEntry& e : entries)
     if (e.Title == title && e.Address == address) newest = &e;
