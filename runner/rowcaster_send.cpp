@@ -211,12 +211,10 @@ int main(int argc, char** argv) {
   ApplyTestHooks();
   BuildFileLocations();
   ResolveTransferTool();
-  LoadSettings();
-  // Reading leaves the settings, password included, in the plain file. Stored back at once:
-  // a run may last hours, and a process that is killed meanwhile never reaches the end.
-  StoreSettings();
-  // What the checks fill in holds for this run only; the stored settings stay as they were.
-  const SendSettingsRecord loaded = SendSettings;
+  // As the window starts: the stored form is read in memory, so that the password never stands
+  // in plain text on disk during a run that may last hours (a plain file left from before is
+  // stored at once). The run changes no setting, so nothing is written back at its end.
+  LoadStoredSettings();
   // The main window never holds a start row below 2 (row 1 names the fields); neither does a
   // run from here, whatever a hand-edited settings file says.
   if (std::atol(SendSettings.StartRow) < 2) std::strcpy(SendSettings.StartRow, "2");
@@ -253,8 +251,5 @@ int main(int argc, char** argv) {
     status = (finished && SendRunReport.FailedRows == 0) ? 0 : 1;
   }
 
-  // As save-and-exit: the plain file is written, scrambled into the stored form and deleted.
-  SendSettings = loaded;
-  StoreSettings();
   return status;
 }

@@ -2,6 +2,7 @@
 """End-to-end delivery: the real rowcaster-send, real curl as its transfer tool and a local
 SMTPS server with login on 127.0.0.1, whose certificate curl verifies against the suite's
 throw-away authority (test_ca.py). Workbooks are written by openpyxl here."""
+import ctypes
 import errno
 import email
 import email.header
@@ -10,6 +11,7 @@ import os
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -38,6 +40,30 @@ ROWS = [
 TITLE = "{会社名} {氏名}様 ご案内?_"
 FAILED = "[{row}]行の[{address}]へのメール送信に失敗しました。（{reason}）"
 
+
+
+def folder_events(folder, action):
+    """The names created in or moved into `folder` (Linux inotify) while action() runs."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    in_create, in_moved_to, in_nonblock = 0x100, 0x80, 0o4000
+    fd = libc.inotify_init1(in_nonblock)
+    if fd < 0 or libc.inotify_add_watch(fd, folder.encode(), in_create | in_moved_to) < 0:
+        raise OSError(ctypes.get_errno(), "inotify")
+    try:
+        action()
+        names = []
+        while True:
+            try:
+                data = os.read(fd, 65536)
+            except BlockingIOError:
+                return names
+            at = 0
+            while at < len(data):
+                _, _, _, length = struct.unpack_from("iIII", data, at)
+                names.append(data[at + 16:at + 16 + length].rstrip(b"\0").decode())
+                at += 16 + length
+    finally:
+        os.close(fd)
 
 class Delivery(unittest.TestCase):
     def setUp(self):
@@ -299,6 +325,21 @@ class Delivery(unittest.TestCase):
         self.assertEqual(names, ["Environ.psw", "SendJournal.txt", "SendLogs.txt", "SendMail.txt"])
         for name in names:
             self.assertEqual(os.stat(os.path.join(self.data, name)).st_mode & 0o7777, 0o600, name)
+
+    def test_the_settings_never_stand_in_plain_text_while_a_run_reads_them(self):
+        self.write_workbook(ROWS[:1])
+        self.write_body("{氏名} 様\n")
+        server = self.start_server()
+        self.write_settings(server.port)
+        status, lines = self.run_sender("--test")  # stores the plain file written by hand
+        self.assertEqual(status, 0, lines)
+        self.assert_settings_stored()
+        stored = self.stored_settings()
+        # Every file made or moved into the data folder during the next runs is seen.
+        created = folder_events(self.data, lambda: [self.run_sender(), self.run_sender("--test")])
+        self.assertEqual(len(server.messages()), 3)  # one a run: the list's one row
+        self.assertNotIn("Environ.def", created)
+        self.assertEqual(self.stored_settings(), stored)
 
     def test_server_that_is_down_fails_every_row(self):
         self.write_workbook(ROWS[:1])
