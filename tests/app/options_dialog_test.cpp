@@ -410,39 +410,6 @@ TEST(OptionsDialog, AFileThatCannotBeReadIsNotOpenedAndOneThatCannotBeWrittenKee
   ASSERT_TRUE(p.WaitForExit(10000));
 }
 
-// The program's open-file dialog: a dialog box of its process other than the given windows.
-HWND WaitForFileDialog(const Program& p, HWND options) {
-  HWND found = nullptr;
-  WaitUntil(10000, [&] {
-    struct S {
-      DWORD pid;
-      HWND main, options, found;
-    } s = {p.pid(), p.main(), options, nullptr};
-    EnumWindows(
-        [](HWND h, LPARAM l) -> BOOL {
-          auto* s = reinterpret_cast<S*>(l);
-          DWORD pid = 0;
-          GetWindowThreadProcessId(h, &pid);
-          if (pid == s->pid && h != s->main && h != s->options && IsWindowVisible(h) && ClassOf(h) == L"#32770") {
-            s->found = h;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
-    found = s.found;
-    return found != nullptr;
-  });
-  return found;
-}
-
-void ChooseInFileDialog(HWND dialog, const std::wstring& path) {
-  HWND name = GetDlgItem(dialog, 0x47C);  // the file name box
-  if (!name) name = GetDlgItem(dialog, 0x480);
-  SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, 5000, nullptr);
-  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-}
-
 TEST(OptionsDialog, PickersAddAnAttachmentAndReplaceTheOptOutFile) {
   DataRoot data;
   const std::wstring first = data.folder() + W(u8"\\会社案内.pdf");
@@ -468,13 +435,13 @@ TEST(OptionsDialog, PickersAddAnAttachmentAndReplaceTheOptOutFile) {
   for (const Pick& pick : picks) {
     SCOPED_TRACE(ToCp932(pick.shown));
     p.PostClick(pick.button, d);
-    HWND chooser = WaitForFileDialog(p, d);
+    HWND chooser = p.WaitForFileDialog(d);
     ASSERT_NE(chooser, nullptr);
     EXPECT_EQ(GetWindow(chooser, GW_OWNER), d);
     if (pick.chosen.empty())
       PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     else
-      ChooseInFileDialog(chooser, pick.chosen);
+      ASSERT_TRUE(Program::ChooseInFileDialog(chooser, pick.chosen));
     ASSERT_TRUE(WaitUntil(5000, [&] { return !IsWindow(chooser); }));
     EXPECT_TRUE(WaitUntil(2000, [&] { return FieldText(d, pick.field) == pick.shown; }));
   }

@@ -271,45 +271,6 @@ TEST(FileCommands, WithoutTheEditorTheBodyOpensInTheSystemEditor) {
   DeleteFileW(body.c_str());
 }
 
-}  // namespace
-
-namespace {
-
-// The program's open-file dialog: a dialog box of its process other than the main window.
-HWND WaitForFileDialog(const Program& p) {
-  HWND found = nullptr;
-  WaitUntil(10000, [&] {
-    struct S {
-      DWORD pid;
-      HWND main, found;
-    } s = {p.pid(), p.main(), nullptr};
-    EnumWindows(
-        [](HWND h, LPARAM l) -> BOOL {
-          auto* s = reinterpret_cast<S*>(l);
-          DWORD pid = 0;
-          GetWindowThreadProcessId(h, &pid);
-          if (pid == s->pid && h != s->main && IsWindowVisible(h) && ClassOf(h) == L"#32770") {
-            s->found = h;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
-    found = s.found;
-    return found != nullptr;
-  });
-  return found;
-}
-
-bool ChooseInFileDialog(HWND dialog, const std::wstring& path) {
-  HWND name = GetDlgItem(dialog, 0x47C);  // the file name box
-  if (!name) name = GetDlgItem(dialog, 0x480);
-  if (!name) return false;
-  SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, 5000, nullptr);
-  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-  return true;
-}
-
 TEST(FileCommands, PickedPathsAreStoredAndOnesWithoutAShiftJisFormAreRefused) {
   DataRoot data;
   std::wstring body = data.folder() + L"\\\u672C\u6587 1.txt";
@@ -321,7 +282,7 @@ TEST(FileCommands, PickedPathsAreStoredAndOnesWithoutAShiftJisFormAreRefused) {
   // Cancel leaves the field and the value alone.
   p.SetText(IDC_BODY_FILE, L"C:\\kept.txt");
   p.PostClick(IDC_PICK_BODY);
-  HWND d = WaitForFileDialog(p);
+  HWND d = p.WaitForFileDialog();
   ASSERT_NE(d, nullptr);
   EXPECT_FALSE(IsWindowEnabled(p.main()));
   PostMessageW(d, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
@@ -329,15 +290,15 @@ TEST(FileCommands, PickedPathsAreStoredAndOnesWithoutAShiftJisFormAreRefused) {
   EXPECT_EQ(p.text(IDC_BODY_FILE), L"C:\\kept.txt");
   // A picked body file goes into its field.
   p.PostClick(IDC_PICK_BODY);
-  d = WaitForFileDialog(p);
+  d = p.WaitForFileDialog();
   ASSERT_NE(d, nullptr);
-  ASSERT_TRUE(ChooseInFileDialog(d, body));
+  ASSERT_TRUE(Program::ChooseInFileDialog(d, body));
   ASSERT_TRUE(WaitUntil(5000, [&] { return p.text(IDC_BODY_FILE) == body; }));
   // A workbook path that code page 932 cannot hold is refused, not mangled.
   p.PostClick(IDC_PICK_LIST);
-  d = WaitForFileDialog(p);
+  d = p.WaitForFileDialog();
   ASSERT_NE(d, nullptr);
-  ASSERT_TRUE(ChooseInFileDialog(d, korean));
+  ASSERT_TRUE(Program::ChooseInFileDialog(d, korean));
   HWND box = p.WaitForMessageBox(kMainCaption);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(Program::MessageBoxText(box),

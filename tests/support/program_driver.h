@@ -291,6 +291,40 @@ class Program {
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     return WaitUntil(5000, [&] { return !IsWindow(box); });
   }
+  // The program's open-file dialog: a visible dialog box of its process other than the main
+  // window and `besides` (a dialog that opened it), waited for up to 10 s.
+  HWND WaitForFileDialog(HWND besides = nullptr) const {
+    struct Search {
+      DWORD pid;
+      HWND main, besides, found;
+    } s = {pi_.dwProcessId, main_, besides, nullptr};
+    WaitUntil(10000, [&] {
+      EnumWindows(
+          [](HWND h, LPARAM l) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(l);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(h, &pid);
+            bool other = h != s->main && h != s->besides;
+            if (pid == s->pid && other && IsWindowVisible(h) && ClassOf(h) == L"#32770") {
+              s->found = h;
+              return FALSE;
+            }
+            return TRUE;
+          },
+          reinterpret_cast<LPARAM>(&s));
+      return s.found != nullptr;
+    });
+    return s.found;
+  }
+  // Types the path into an open-file dialog's name box and presses its OK button.
+  static bool ChooseInFileDialog(HWND dialog, const std::wstring& path) {
+    HWND name = GetDlgItem(dialog, 0x47C);  // the file name box
+    if (!name) name = GetDlgItem(dialog, 0x480);
+    if (!name) return false;
+    SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, 5000, nullptr);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    return true;
+  }
   // Waits until the program has worked through what was posted to it.
   void Settle() const { SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_BLOCK, 5000, nullptr); }
 
