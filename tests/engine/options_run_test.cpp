@@ -18,6 +18,7 @@
 #include "platform/files.h"
 #include "settings/file_locations.h"
 #include "settings/send_settings.h"
+#include "tests/support/engine_run_support.h"
 #include "tests/support/engine_test_support.h"
 #include "tests/support/grid_double.h"
 #include "tests/support/mime_reader.h"
@@ -139,15 +140,7 @@ class OptionsRunTest : public ::testing::Test {
     Set(SendSettings.MailColumn, "C");
     Set(SendSettings.IntervalSeconds, "1");
     Set(SendSettings.TestAddress, "test@example.com");
-    std::snprintf(FileLocations.ToolPath, 260, "%s", EchoToolPath().c_str());
-    std::snprintf(FileLocations.MessagePath, 260, "%s/SendMail.txt", folder_.c_str());
-    std::snprintf(FileLocations.LogPath, 260, "%s/SendLogs.txt", folder_.c_str());
-    std::snprintf(FileLocations.OptionsPath, 260, "%s/Options.def", folder_.c_str());
-    echo_ = folder_ + "/echo.bin";
-    SetEnv("ROWCASTER_ECHO_OUT", echo_);
-    SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "");
-    SendRunPauses.IntervalStepMs = 0;
-    SendRunPauses.SkipPauseMs = 0;
+    echo_ = PointRunInto(folder_);
   }
   void TearDown() override {
     SendRunPauses.IntervalStepMs = 999;

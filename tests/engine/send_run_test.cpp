@@ -37,6 +37,7 @@
 #include "settings/file_locations.h"
 #include "settings/options.h"
 #include "settings/send_settings.h"
+#include "tests/support/engine_run_support.h"
 #include "tests/support/engine_test_support.h"
 #include "tests/support/test_folder.h"
 #include "tests/support/grid_double.h"
@@ -92,18 +93,8 @@ class SendRunTest : public ::testing::Test {
     Set(SendSettings.MailColumn, "C");
     Set(SendSettings.IntervalSeconds, "3");
     Set(SendSettings.TestAddress, "test@example.com");
-    std::snprintf(FileLocations.ToolPath, 260, "%s", EchoToolPath().c_str());
-    std::snprintf(FileLocations.MessagePath, 260, "%s/SendMail.txt", folder_.c_str());
-    std::snprintf(FileLocations.LogPath, 260, "%s/SendLogs.txt", folder_.c_str());
-    std::snprintf(FileLocations.OptionsPath, 260, "%s/Options.def", folder_.c_str());
-    std::snprintf(FileLocations.JournalPath, 260, "%s/SendJournal.txt", folder_.c_str());
-    echo_ = folder_ + "/echo.bin";
-    SetEnv("ROWCASTER_ECHO_OUT", echo_);
-    SetEnv("ROWCASTER_ECHO_FAIL_RCPT", "");
-    SetEnv("ROWCASTER_ECHO_FAIL_CODE", "");
+    echo_ = PointRunInto(folder_);
     SetEnv("CURL_CA_BUNDLE", "");
-    SendRunPauses.IntervalStepMs = 0;
-    SendRunPauses.SkipPauseMs = 0;
   }
   void TearDown() override {
     SendRunPauses.IntervalStepMs = 999;
