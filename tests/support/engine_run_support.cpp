@@ -3,12 +3,13 @@
 #include <cstdio>
 
 #include "engine/send_run.h"
+#include "platform/files.h"
 #include "settings/file_locations.h"
 #include "tests/support/engine_test_support.h"
 
 std::string PointRunInto(const std::string& folder) {
-  auto put = [&](char* field, const std::string& path) {
-    std::snprintf(field, sizeof FileLocations.LogPath, "%s", path.c_str());
+  auto put = [](char* field, const std::string& path) {
+    std::snprintf(field, platform::kPathCapacity, "%s", path.c_str());
   };
   put(FileLocations.ToolPath, EchoToolPath());
   put(FileLocations.MessagePath, folder + "/SendMail.txt");
